@@ -1,0 +1,25 @@
+// The game's state changes: reset, scene entry (the state part), one step.
+#pragma once
+
+#include <string>
+
+#include "game/GameScene.hpp"
+
+namespace quadrel {
+
+// Reset of the game data; the first call in a scene's life zero-fills the AppContext.
+void GameReset(GameScene& g);
+// The state part of entering the game scene: phase, score, input edges,
+// camera, replay store and playback start, fade-in. Resources, cursor and
+// music are the caller's. A playback reads "replay/<replayFileName>", or
+// playbackPath when one is given (tools that check files anywhere).
+void EnterGameState(GameScene& g, const std::string* playbackPath = nullptr);
+// One simulation step (after GameInput).
+void GameUpdate(GameScene& g);
+
+// score += points, wrapping as a 32-bit two's complement number.
+inline int32_t WrappingAdd(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+}  // namespace quadrel

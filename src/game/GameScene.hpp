@@ -1,0 +1,86 @@
+// The game scene's own state (beside the AppContext) and the narrow services
+// through which the simulation reaches sound, input devices and the display.
+#pragma once
+
+#include <cstdint>
+
+#include "game/AppContext.hpp"
+#include "game/Random.hpp"
+#include "game/Types.hpp"
+
+namespace quadrel {
+
+class ReplayStore;
+
+// Sounds the simulation starts; the platform layer plays them.
+class GameSound {
+ public:
+  virtual ~GameSound() = default;
+  virtual void PlayHitSound() {}
+  virtual void PlayBarSound() {}
+  // Intro once, then the loop queued behind it.
+  virtual void StartMusic() {}
+  virtual void StopAllSound() {}
+};
+
+// Mouse and keyboard as the input device reports them.
+class GameInputDevice {
+ public:
+  virtual ~GameInputDevice() = default;
+  virtual void ReadMouse(MouseState& state) = 0;
+  virtual void ReadKeyboard(KeyboardState& state) = 0;
+};
+
+// Alt+Enter: the scene's display-mode change (device switch and reload).
+class DisplayModeSwitch {
+ public:
+  virtual ~DisplayModeSwitch() = default;
+  virtual void ChangeMode(AppContext& ctx) = 0;
+};
+
+constexpr double kStepLength = 1000.0 / 60.0;      // 16.666666666666668
+constexpr double kSlowStepLength = 1000.0 / 30.0;  // 33.333333333333336
+
+struct GameVars {
+  int32_t gameSceneLoaded;
+  int32_t soundLoaded;
+  int32_t nextScene;
+  int32_t fadeAlpha;
+  int32_t bannerAlpha;
+  int32_t bannerDirection;
+  int32_t bannerStage;
+  int32_t levelClearBonus;
+  int32_t ballBonus;
+  int32_t reviveActive;
+  int32_t reviveTimer;
+  int32_t replayBlink;
+  uint32_t bannerStageStart;
+  float cameraAngle;
+  float cameraDistance;
+  float cameraEye[3];
+  double stepLength;
+  MouseState mouse;
+  MouseState previousMouse;
+  KeyboardState keyboard;
+  InputFrame nextFrame;
+};
+
+// Everything one game scene works on. The process has one; tests make their own.
+struct GameScene {
+  GameScene(AppContext& context, ReplayStore& store, Random& random)
+      : ctx(context), replay(store), rng(random) {
+    vars.stepLength = kStepLength;
+  }
+
+  AppContext& ctx;
+  ReplayStore& replay;
+  Random& rng;
+  GameVars vars{};
+  bool firstReset = true;
+
+  GameSound* sound = nullptr;
+  GameInputDevice* input = nullptr;
+  DisplayModeSwitch* modeSwitch = nullptr;
+};
+
+}  // namespace quadrel

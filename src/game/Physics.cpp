@@ -1,0 +1,295 @@
+#include "game/Physics.hpp"
+
+#include <cmath>
+
+#include "game/Field.hpp"
+#include "game/GameMain.hpp"
+
+namespace quadrel {
+namespace {
+
+constexpr double kBallRadius = 1.0;
+constexpr double kWallX = 22.0;
+constexpr double kCeilingY = 54.0;
+constexpr double kFloorY = 1.0;
+constexpr double kBarHalfWidth = 3.5;
+constexpr double kBarHeight = 1.0;
+constexpr double kBlockHalfWidth = 2.0;
+constexpr double kBlockHalfHeight = 1.0;
+constexpr double kDodgeReach = 10.0;
+
+// A ball centre farther than this from a block centre cannot touch its box;
+// the margin of half a unit beyond radius plus half size is far wider than
+// any rounding, so the cheap test never changes a result.
+constexpr double kBlockFarX = kBlockHalfWidth + kBallRadius + 0.5;
+constexpr double kBlockFarY = kBlockHalfHeight + kBallRadius + 0.5;
+
+void PlayHit(GameScene& g) {
+  if (g.sound) g.sound->PlayHitSound();
+}
+
+bool CanBeHit(const Block& b) { return b.alive == 1 && b.state % 4 == 0; }
+
+}  // namespace
+
+void NormalizeVector2(double& x, double& y) {
+  const double length = std::sqrt(x * x + y * y);
+  x = x / length;
+  y = y / length;
+}
+
+void RotateVector2(double& x, double& y, double degrees) {
+  const double a = degrees * 3.1415926538 / 180.0;
+  const double c = std::cos(a);
+  const double s = std::sin(a);
+  const double rx = x * c - y * s;
+  const double ry = x * s + y * c;
+  x = rx;
+  y = ry;
+}
+
+int CollideBallWithBox(double px, double py, double top, double bottom, double left, double right,
+                       Ball& ball) {
+  const double qx = px > right ? right : (px < left ? left : px);
+  const double qy = py > top ? top : (py < bottom ? bottom : py);
+  if (qx == px && qy == py) {
+    px -= ball.vx;
+    py -= ball.vy;
+  }
+  const double d = std::sqrt((qx - px) * (qx - px) + (qy - py) * (qy - py));
+  if (!(d < kBallRadius)) return 0;
+  double nx = px - qx;
+  double ny = py - qy;
+  // A centre that lands exactly on the box after stepping back has no normal:
+  // the hit counts but the velocity is left as it is (never a NaN).
+  if (nx == 0.0 && ny == 0.0) return 1;
+  NormalizeVector2(nx, ny);
+  ball.vx += 2.0 * std::fabs(ball.vx) * nx;
+  ball.vy += 2.0 * std::fabs(ball.vy) * ny;
+  return 1;
+}
+
+bool LaunchBall(GameScene& g) {
+  AppContext& ctx = g.ctx;
+  for (int i = 0; i < ctx.ballStock && i < kBallSlots; ++i) {
+    Ball& b = ctx.balls[i];
+    if (b.launched != 0) continue;
+    b.x = ctx.bars[0].x;
+    b.y = 6.0;
+    b.z = 0.0;
+    b.scale = 1.0;
+    b.speed = ctx.level * 0.05 + 0.3;
+    b.vx = std::cos(kLaunchAngle) * b.speed;
+    b.vy = std::sin(kLaunchAngle) * b.speed;
+    b.launched = 1;
+    b.lost = 0;
+    ctx.ballsLaunched += 1;
+    return true;
+  }
+  return false;
+}
+
+void SpawnItem(AppContext& ctx, double x, double y, int32_t kind) {
+  for (Item& item : ctx.items) {
+    if (item.active != 0) continue;
+    item.x = x;
+    item.y = y;
+    item.z = 0.1;
+    item.scale = 1.0;
+    item.angle = 0.0;
+    item.caught = 0;
+    item.kind = kind;
+    item.active = 1;
+    return;
+  }
+}
+
+static void StepBall(GameScene& g, Ball& ball) {
+  AppContext& ctx = g.ctx;
+  ball.x += ball.vx;
+  ball.y += ball.vy;
+  const double px = ball.x;
+  const double py = ball.y;
+
+  if (px < -kWallX || px > kWallX) {
+    ball.vx = -ball.vx;
+    ball.x = (px / std::fabs(px)) * kWallX;
+    PlayHit(g);
+  }
+  if (py > kCeilingY) {
+    ball.y = kCeilingY;
+    ball.vy = -ball.vy;
+    PlayHit(g);
+  }
+  if (py < kFloorY) {
+    ball.lost = 1;
+    ctx.ballsLost += 1;
+    if (ctx.ballsLost == ctx.ballStock && ctx.phase != AllClear && ctx.phase != GameOver) {
+      ctx.phase = GameOver;
+      if (g.sound) g.sound->StopAllSound();
+    }
+  }
+
+  for (const Bar& bar : ctx.bars) {
+    if (bar.active == 0 || bar.barState != BarNormal) continue;
+    if (CollideBallWithBox(px, py, bar.y + kBarHeight, bar.y, bar.x - kBarHalfWidth,
+                           bar.x + kBarHalfWidth, ball)) {
+      ball.vy = std::fabs(ball.vy);
+      ball.speed += 0.05;
+      ball.vx += (px - bar.x) / 10.0;
+      if (g.sound) g.sound->PlayBarSound();
+      break;
+    }
+  }
+
+  for (Block& block : ctx.blocks) {
+    if (!CanBeHit(block)) continue;
+    if (std::fabs(px - block.x) > kBlockFarX || std::fabs(py - block.y) > kBlockFarY) continue;
+    if (CollideBallWithBox(px, py, block.y + kBlockHalfHeight, block.y - kBlockHalfHeight,
+                           block.x - kBlockHalfWidth, block.x + kBlockHalfWidth, ball)) {
+      block.state = Struck;
+      const int32_t inPlay = ctx.BallsInPlay();
+      ctx.score = WrappingAdd(ctx.score, 1000 * inPlay * inPlay);
+      PlayHit(g);
+      if (block.itemKind != NoItem) SpawnItem(ctx, block.x, block.y, block.itemKind);
+      break;
+    }
+  }
+
+  const double cap = ctx.level * 0.1 + 0.6;
+  if (ball.speed > cap) ball.speed = cap;
+  if (std::fabs(ball.vy) < 0.2) {
+    // A vertical velocity of exactly zero has no sign: it climbs.
+    ball.vy = ball.vy == 0.0 ? 0.2 : (ball.vy / std::fabs(ball.vy)) * 0.2;
+  }
+  NormalizeVector2(ball.vx, ball.vy);
+  ball.vx *= ball.speed;
+  ball.vy *= ball.speed;
+}
+
+void StepBalls(GameScene& g) {
+  AppContext& ctx = g.ctx;
+  for (int i = 0; i < ctx.ballStock && i < kBallSlots; ++i) {
+    Ball& ball = ctx.balls[i];
+    if (ball.launched == 1 && ball.lost == 0) StepBall(g, ball);
+  }
+}
+
+void UpdateOptionBars(AppContext& ctx) {
+  for (int j = 1; j <= 2; ++j) {
+    Bar& bar = ctx.bars[j];
+    for (int m = 0; m < kHistoryLength - 1; ++m) bar.history[m] = bar.history[m + 1];
+    bar.history[kHistoryLength - 1] = ctx.bars[j - 1].x;
+    bar.x = bar.history[0];
+    if (bar.active == 0) continue;
+    bar.lifetime -= 1;
+    if (bar.lifetime == 0) bar.barState = BarVanishing;
+    if (bar.barState == BarAppearing) {
+      bar.scale -= 0.1;
+      if (bar.scale <= 1.0) {
+        bar.scale = 1.0;
+        bar.barState = BarNormal;
+      }
+    } else if (bar.barState == BarVanishing) {
+      bar.scale -= 0.05;
+      if (bar.scale < 0.0) bar.active = 0;
+    }
+  }
+}
+
+void AddOptionBar(AppContext& ctx) {
+  ctx.bars[2].lifetime = ctx.bars[1].lifetime;
+  ctx.bars[1].lifetime = ctx.bars[0].lifetime;
+  for (int j = 1; j <= 2; ++j) {
+    Bar& bar = ctx.bars[j];
+    if (bar.active == 0 || bar.barState == BarVanishing) {
+      bar.active = 1;
+      bar.barState = BarAppearing;
+      bar.scale = 4.0;
+      bar.y = 3.9;
+      bar.z = 0.2;
+      return;
+    }
+  }
+}
+
+void UpdateItems(AppContext& ctx) {
+  const Bar& bar = ctx.bars[0];
+  for (Item& item : ctx.items) {
+    if (item.active == 0) continue;
+    if (item.caught == 0 && bar.x + 4.0 > item.x - 2.0 && bar.x - 4.0 < item.x + 2.0 &&
+        bar.y + 1.0 > item.y - 1.0 && bar.y - 1.0 < item.y + 1.0) {
+      if (item.kind == OptionItem) {
+        item.caught = 1;
+        AddOptionBar(ctx);
+      } else if (item.kind == ExtendItem) {
+        item.caught = 1;
+        ctx.ballStock += 1;
+      }
+    }
+    if (item.caught == 0) {
+      item.y -= 0.2;
+      item.angle += 5.0;
+      if (item.y < -1.0) item.active = 0;
+    } else {
+      item.scale -= 0.05;
+      if (item.scale < 0.0) item.active = 0;
+    }
+  }
+}
+
+static void Dodge(AppContext& ctx, Block& block, int k) {
+  for (const Ball& ball : ctx.balls) {
+    if (ball.launched != 1) continue;
+    double dx = block.x - ball.x;
+    double dy = block.y - ball.y;
+    const double squared = dx * dx + dy * dy;
+    // sqrt is monotonic and sqrt(100) is 10: no square of 100 or more is near.
+    if (squared >= kDodgeReach * kDodgeReach || !(std::sqrt(squared) < kDodgeReach)) continue;
+    // A ball exactly on the block centre gives no direction: the block stays.
+    if (dx == 0.0 && dy == 0.0) return;
+    NormalizeVector2(dx, dy);
+    RotateVector2(dx, dy, (k % 2 == 1) ? 90.0 : -90.0);
+    block.x += 0.8 * dx;
+    block.y += 0.8 * dy;
+    if (block.x > 21.0) block.x = 21.0;
+    if (block.x < -21.0) block.x = -21.0;
+    if (block.y > 53.0) {
+      block.y = 53.0;
+    } else if (block.y < 10.0) {
+      block.y = 10.0;
+    }
+    return;
+  }
+}
+
+void StepBlocks(GameScene& g) {
+  AppContext& ctx = g.ctx;
+  for (int k = 0; k < kBlockCount; ++k) {
+    Block& block = ctx.blocks[k];
+    if (block.alive != 1) continue;
+    switch (block.state) {
+      case Struck:
+        block.z += 2.0;
+        block.angle += 4.0;
+        if (block.z > 120.0) {
+          block.alive = 0;
+          block.state = Cleared;
+          ctx.blocksCleared += 1;
+        }
+        break;
+      case Settling:
+        SettleBlock(ctx, block, k);
+        break;
+      case Dodging:
+        Dodge(ctx, block, k);
+        break;
+      default:
+        break;
+    }
+    if (block.alive == 1 && ctx.level == 4 && 90 - ctx.blocksCleared <= 40 && block.state % 4 == 0)
+      block.state = Dodging;
+  }
+}
+
+}  // namespace quadrel

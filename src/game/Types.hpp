@@ -1,0 +1,103 @@
+// Shared game types: scene and phase numbers, the game objects, the input
+// records and the per-step replay record.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace quadrel {
+
+enum SceneId : int32_t { Title = 0, Game = 1, Ranking = 2, ReplaySelect = 3 };
+
+enum ReplayMode : int32_t { Off = 0, Recording = 1, Playback = 2, PlaybackEnded = 3 };
+
+enum GamePhase : int32_t { Playing = 0, AllClear = 1, GameOver = 2, LevelIntro = 3, Revive = 5 };
+
+enum BarState : int32_t { BarNormal = 0, BarAppearing = 1, BarVanishing = 2 };
+
+enum BlockState : int32_t { Resting = 0, Struck = 1, Cleared = 2, Settling = 4, Dodging = 8 };
+
+enum ItemKind : int32_t { NoItem = 0, OptionItem = 1, ExtendItem = 2 };
+
+constexpr int kBarCount = 3;
+constexpr int kBallSlots = 15;
+constexpr int kBlockCount = 100;
+constexpr int kItemSlots = 10;
+constexpr int kLevelCount = 5;
+constexpr int kHistoryLength = 10;
+
+struct Bar {
+  double x, y, z;
+  double scale;
+  int32_t active;
+  int32_t barState;
+  double history[kHistoryLength];
+  int32_t lifetime;
+};
+
+struct Ball {
+  double x, y, z;
+  double scale;
+  double vx, vy;
+  double speed;
+  int32_t launched;
+  int32_t lost;
+};
+
+struct Block {
+  double x, y, z;
+  double scale;
+  double angle;
+  double fallVelocity;
+  int32_t alive;
+  int32_t state;
+  int32_t itemKind;
+};
+
+struct Item {
+  double x, y, z;
+  double scale;
+  double angle;
+  int32_t active;
+  int32_t caught;
+  int32_t kind;
+};
+
+// The input device's mouse record: relative movement and eight button bytes.
+struct MouseState {
+  int32_t lX, lY, lZ;
+  uint8_t rgbButtons[8];
+};
+static_assert(sizeof(MouseState) == 20);
+
+// 256 key bytes indexed by input-device key code; a set top bit means down.
+struct KeyboardState {
+  uint8_t keys[256];
+};
+
+// Key codes the scenes read.
+namespace key {
+constexpr int Escape = 0x01;
+constexpr int Backspace = 0x0E;
+constexpr int Enter = 0x1C;
+constexpr int LeftAlt = 0x38;
+constexpr int RightAlt = 0xB8;
+constexpr int Up = 0xC8;
+constexpr int Left = 0xCB;
+constexpr int Right = 0xCD;
+constexpr int Down = 0xD0;
+}  // namespace key
+
+inline bool IsDown(uint8_t b) { return b != 0; }
+
+// One step's input as stored in a replay (12 bytes on disk, little-endian).
+struct InputFrame {
+  int16_t dx;
+  uint8_t button;
+  uint8_t reserved;
+  int32_t frame;
+  int32_t score;
+};
+static_assert(sizeof(InputFrame) == 12);
+
+}  // namespace quadrel

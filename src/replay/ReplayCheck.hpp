@@ -1,0 +1,44 @@
+// Re-simulation of a replay file exactly as the game's playback runs it:
+// verification of every recorded score and of the game's end, and traces.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "replay/ReplayStore.hpp"
+
+namespace quadrel {
+
+struct TracePoint {
+  int32_t frame;
+  int32_t score;  // simulated, before the step's update
+};
+
+struct ReplayCheck {
+  enum class Outcome { Ok, Gap, EndMismatch, Unreadable };
+  Outcome outcome = Outcome::Unreadable;
+  std::string detail;      // reason, for Unreadable and EndMismatch
+  int32_t frames = 0;      // recorded input frames
+  int32_t score = 0;       // final simulated score (with the all-clear bonuses)
+  int32_t gapFrame = 0;    // first differing frame, for Gap
+  int32_t recorded = 0;
+  int32_t simulated = 0;
+  int64_t steps = 0;       // simulation steps run
+};
+
+// Steps simulated after the last input of an all-clear game before giving up.
+constexpr int64_t kAllClearStepLimit = 216000;
+// Steps after which a playback whose next frame is never reached gives up.
+constexpr int64_t kPlaybackStepLimit = 50000000;
+
+// trace, when given, receives one point per recorded frame that was applied.
+ReplayCheck CheckReplay(const std::string& path, std::vector<TracePoint>* trace = nullptr);
+
+// The one-line verdict of `quadrel-replay verify`.
+std::string FormatCheck(const std::string& path, const ReplayCheck& check);
+
+// Reasons why a file is no replay at all (empty when it is one).
+std::string ReplayFileProblem(const ReplayStore& store, ReplayReadStatus status);
+
+}  // namespace quadrel

@@ -1,0 +1,189 @@
+#include "replay/ReplayStore.hpp"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "game/Diagnostics.hpp"
+
+namespace quadrel {
+
+const char* Describe(ReplayReadStatus status) {
+  switch (status) {
+    case ReplayReadStatus::Ok: return "ok";
+    case ReplayReadStatus::CannotOpen: return "cannot open the file";
+    case ReplayReadStatus::ReadFailed: return "the file could not be read whole";
+    case ReplayReadStatus::TooLarge: return "larger than the replay store";
+    case ReplayReadStatus::BadSignature: return "wrong signature";
+  }
+  return "unknown";
+}
+
+ReplayStore::ReplayStore() : calendarNow([] { return std::time(nullptr); }) {}
+
+void ReplayStore::ResetReplayStore() {
+  buffer_.reset();
+  buffer_.reset(new (std::nothrow) uint8_t[kReplayBufferSize]());
+  if (!buffer_) {
+    ReportFatalError("リプレイ用メモリ確保失敗", "Replay", 53);
+    return;
+  }
+  cursor_ = kReplayHeaderArea;
+  stored_ = kReplayHeaderArea;
+  lastInputFrame_ = 0;
+}
+
+bool ReplayStore::AppendInputFrame(const InputFrame& frame) {
+  if (!buffer_ || cursor_ + kInputFrameSize >= kReplayBufferSize) {
+    ReportFatalError("リプレイバッファサイズオーバー", "Replay", 79);
+    return false;
+  }
+  uint8_t* p = buffer_.get() + cursor_;
+  std::memcpy(p, &frame.dx, 2);
+  p[2] = frame.button;
+  p[3] = 0;
+  std::memcpy(p + 4, &frame.frame, 4);
+  std::memcpy(p + 8, &frame.score, 4);
+  cursor_ += kInputFrameSize;
+  if (cursor_ > stored_) stored_ = cursor_;
+  return true;
+}
+
+bool ReplayStore::ReadInputFrame(InputFrame& frame) {
+  frame = InputFrame{};
+  if (!buffer_ || cursor_ + kInputFrameSize > stored_) return false;
+  const uint8_t* p = buffer_.get() + cursor_;
+  std::memcpy(&frame.dx, p, 2);
+  frame.button = p[2];
+  frame.reserved = p[3];
+  std::memcpy(&frame.frame, p + 4, 4);
+  std::memcpy(&frame.score, p + 8, 4);
+  cursor_ += kInputFrameSize;
+  return true;
+}
+
+std::tm LocalTime(std::time_t t) {
+  std::tm local{};
+  localtime_r(&t, &local);
+  return local;
+}
+
+std::string ReplayFileName(int32_t score, const std::tm& local) {
+  char name[64];
+  std::snprintf(name, sizeof name, "%08d_%04d%02d%02d_%02d%02d%02d.rep", score, local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  return name;
+}
+
+std::string ReplayDate(const std::tm& local) {
+  char date[64];
+  std::snprintf(date, sizeof date, "%04d/%02d/%02d %02d:%02d:%02d", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  return date;
+}
+
+void ReplayStore::FinishReplay(int32_t score, int32_t reachedLevel) {
+  if (!buffer_) return;
+  header_ = ReplayHeader{};
+  const std::tm local = LocalTime(calendarNow());
+  std::memset(buffer_.get(), 0, 20);
+  std::memcpy(buffer_.get(), kReplaySignature, sizeof kReplaySignature);
+  header_.score = score;
+  const std::string date = ReplayDate(local);
+  std::memcpy(header_.date, date.c_str(), std::min(date.size(), sizeof header_.date - 1));
+  header_.lastInputFrame = lastInputFrame_;
+  header_.version = kReplayVersion;
+  header_.level = reachedLevel;
+  std::memcpy(buffer_.get() + 20, &header_, sizeof header_);
+}
+
+bool ReplayStore::WriteReplayFile() const {
+  if (!buffer_) return false;
+  std::error_code ec;
+  std::filesystem::create_directory(kReplayFolder, ec);
+  const std::filesystem::path path = std::filesystem::path(kReplayFolder) / fileName_;
+  // Written beside the target and renamed, so a failed write never leaves a
+  // truncated replay under the real name.
+  const std::filesystem::path temporary = path.string() + ".part";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(buffer_.get()), static_cast<std::streamsize>(cursor_));
+    out.close();
+    if (!out) {
+      std::filesystem::remove(temporary, ec);
+      return false;
+    }
+  }
+  std::filesystem::rename(temporary, path, ec);
+  if (ec) {
+    std::filesystem::remove(temporary, ec);
+    return false;
+  }
+  return true;
+}
+
+void ReplayStore::TakeHeader() {
+  std::memcpy(&header_, buffer_.get() + 20, sizeof header_);
+  lastInputFrame_ = header_.lastInputFrame;
+  cursor_ = kReplayHeaderArea;
+}
+
+ReplayReadStatus ReplayStore::LoadReplayPath(const std::string& path) {
+  if (!buffer_) ResetReplayStore();
+  if (!buffer_) return ReplayReadStatus::ReadFailed;
+  ReplayReadStatus status = ReplayReadStatus::Ok;
+  stored_ = 0;
+  std::ifstream in(path, std::ios::binary);
+  std::error_code ec;
+  const bool regular = std::filesystem::is_regular_file(path, ec);
+  if (!in || !regular) {
+    status = ReplayReadStatus::CannotOpen;
+  } else {
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size < 0) {
+      status = ReplayReadStatus::ReadFailed;
+    } else if (static_cast<uint64_t>(size) > kReplayBufferSize) {
+      status = ReplayReadStatus::TooLarge;
+    } else {
+      in.read(reinterpret_cast<char*>(buffer_.get()), size);
+      stored_ = static_cast<size_t>(in.gcount());
+      if (in.gcount() != size) status = ReplayReadStatus::ReadFailed;
+    }
+  }
+  if (status == ReplayReadStatus::Ok &&
+      std::memcmp(buffer_.get(), kReplaySignature, sizeof kReplaySignature) != 0) {
+    status = ReplayReadStatus::BadSignature;
+  }
+  TakeHeader();
+  lastRead_ = status;
+  return status;
+}
+
+int ReplayStore::ReadReplayFile(const std::string& name) {
+  const std::string path = std::string(kReplayFolder) + "/" + name;
+  const ReplayReadStatus status = LoadReplayPath(path);
+  if (status == ReplayReadStatus::CannotOpen) ShowDebugMessage("リプレイファイル読み込み失敗");
+  if (status == ReplayReadStatus::ReadFailed || status == ReplayReadStatus::TooLarge)
+    ShowDebugMessage("リプレイファイル読み取り失敗");
+  return status == ReplayReadStatus::Ok ? 1 : 0;
+}
+
+void ReplayStore::SetItemPlanByte(int level, int index, int blockIndex) {
+  if (!buffer_ || level < 0 || level >= kLevelCount || index < 0 ||
+      index >= static_cast<int>(kItemPlanBytesPerLevel))
+    return;
+  buffer_[kItemPlanOffset + kItemPlanBytesPerLevel * level + index] =
+      static_cast<uint8_t>(static_cast<int8_t>(blockIndex));
+}
+
+int8_t ReplayStore::ItemPlanByte(int level, int index) const {
+  if (!buffer_ || level < 0 || level >= kLevelCount || index < 0 ||
+      index >= static_cast<int>(kItemPlanBytesPerLevel))
+    return 0;
+  return static_cast<int8_t>(buffer_[kItemPlanOffset + kItemPlanBytesPerLevel * level + index]);
+}
+
+}  // namespace quadrel
