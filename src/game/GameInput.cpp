@@ -14,7 +14,7 @@ void SubstitutePlayback(GameScene& g) {
   GameVars& v = g.vars;
   v.mouse.lX = 0;
   v.mouse.rgbButtons[0] = 0;
-  v.stepLength = IsDown(v.mouse.rgbButtons[1]) ? kSlowStepLength : kStepLength;
+  v.clock.stepLength = IsDown(v.mouse.rgbButtons[1]) ? kSlowStepLength : kStepLength;
   if (v.nextFrame.frame != ctx.frameNumber) return;
   if (v.nextFrame.score != ctx.score) ctx.gapMarker = 99.0;
   v.mouse.lX = v.nextFrame.dx;
@@ -49,7 +49,7 @@ bool LeavingClick(GameScene& g) {
   } else {
     return false;
   }
-  v.nextScene = Ranking;
+  v.clock.nextScene = Ranking;
   if (ctx.replayMode == Recording) {
     ctx.finishTime = g.replay.calendarNow();
     ctx.finishLocalTime = LocalTime(ctx.finishTime);
@@ -60,7 +60,7 @@ bool LeavingClick(GameScene& g) {
   // to the title.
   if (ctx.replayMode == PlaybackEnded || ctx.replayMode == Playback) {
     ctx.replayMode = Off;
-    v.nextScene = Title;
+    v.clock.nextScene = Title;
   }
   return true;
 }
@@ -92,7 +92,7 @@ void MoveCamera(GameVars& v) {
 }  // namespace
 
 void GameInput(GameScene& g) {
-  if (g.vars.nextScene >= 0) return;
+  if (g.vars.clock.nextScene >= 0) return;
   MouseState mouse{};
   KeyboardState keyboard{};
   if (g.input) {
@@ -105,14 +105,14 @@ void GameInput(GameScene& g) {
 void GameInputWith(GameScene& g, const MouseState& mouse, const KeyboardState& keyboard) {
   AppContext& ctx = g.ctx;
   GameVars& v = g.vars;
-  if (v.nextScene >= 0) return;
+  if (v.clock.nextScene >= 0) return;
   v.mouse = mouse;
   v.keyboard = keyboard;
 
   if (ctx.replayMode == Playback) {
     SubstitutePlayback(g);
   } else {
-    v.stepLength = kStepLength;
+    v.clock.stepLength = kStepLength;
   }
 
   Bar& bar = ctx.bars[0];
@@ -134,12 +134,12 @@ void GameInputWith(GameScene& g, const MouseState& mouse, const KeyboardState& k
     if (g.modeSwitch) g.modeSwitch->ChangeMode(ctx);
   }
 
-  if (IsDown(keys[key::Backspace]) && v.fadeAlpha == 0) {
+  if (IsDown(keys[key::Backspace]) && v.clock.fadeAlpha == 0) {
     if (ctx.replayMode != Playback) {
-      v.nextScene = Game;
+      v.clock.nextScene = Game;
     } else {
       ctx.replayMode = Off;
-      v.nextScene = Title;
+      v.clock.nextScene = Title;
     }
   }
 

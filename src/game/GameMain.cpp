@@ -32,19 +32,6 @@ void ResetObjects(AppContext& ctx) {
   BuildColourTable(ctx);
 }
 
-void AdvanceFade(GameVars& v) {
-  if (v.nextScene >= 0) {
-    v.fadeAlpha += 8;
-    if (v.fadeAlpha > 255) v.fadeAlpha = 255;
-  } else {
-    v.fadeAlpha -= 8;
-    if (v.fadeAlpha < 0) {
-      v.fadeAlpha = 0;
-      v.nextScene = -2;
-    }
-  }
-}
-
 // Returns true when the step ends here (the last level was cleared).
 bool EndLevel(GameScene& g) {
   AppContext& ctx = g.ctx;
@@ -147,7 +134,7 @@ void EnterGameState(GameScene& g, const std::string* playbackPath) {
   v.cameraEye[0] = 0.0f;
   v.cameraEye[1] = 20.0f;
   v.cameraEye[2] = -70.0f;
-  v.stepLength = kStepLength;
+  v.clock.stepLength = kStepLength;
   ctx.frameNumber = 0;
   if (ctx.replayMode != Off) {
     g.replay.ResetReplayStore();
@@ -162,13 +149,12 @@ void EnterGameState(GameScene& g, const std::string* playbackPath) {
     }
     g.replay.ReadInputFrame(v.nextFrame);
   }
-  v.nextScene = -1;
-  v.fadeAlpha = 254;
+  BeginFadeIn(v.clock);
 }
 
 void GameUpdate(GameScene& g) {
   AppContext& ctx = g.ctx;
-  AdvanceFade(g.vars);
+  AdvanceFade(g.vars.clock);
   const int32_t inPlay = ctx.BallsInPlay();
   if (inPlay > 1 && ctx.phase != AllClear && ctx.phase != GameOver)
     ctx.score = WrappingAdd(ctx.score, 10 * inPlay);

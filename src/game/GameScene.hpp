@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "game/AppContext.hpp"
+#include "game/FixedStepClock.hpp"
 #include "game/Random.hpp"
 #include "game/Types.hpp"
 
@@ -44,8 +45,7 @@ constexpr double kSlowStepLength = 1000.0 / 30.0;  // 33.333333333333336
 struct GameVars {
   int32_t gameSceneLoaded;
   int32_t soundLoaded;
-  int32_t nextScene;
-  int32_t fadeAlpha;
+  FixedStepClock clock;  // step length, fade and hand-over
   int32_t bannerAlpha;
   int32_t bannerDirection;
   int32_t bannerStage;
@@ -58,7 +58,6 @@ struct GameVars {
   float cameraAngle;
   float cameraDistance;
   float cameraEye[3];
-  double stepLength;
   MouseState mouse;
   MouseState previousMouse;
   KeyboardState keyboard;
@@ -69,7 +68,6 @@ struct GameVars {
 struct GameScene {
   GameScene(AppContext& context, ReplayStore& store, Random& random)
       : ctx(context), replay(store), rng(random) {
-    vars.stepLength = kStepLength;
   }
 
   AppContext& ctx;

@@ -95,7 +95,7 @@ ReplayCheck CheckReplay(const std::string& path, std::vector<TracePoint>* trace)
       scoreAtEnd = ctx.score;
     }
     GameInputWith(g, run->noMouse, run->noKeys);
-    if (applying && g.vars.nextScene >= 0) {
+    if (applying && g.vars.clock.nextScene >= 0) {
       left = true;
       levelAtEnd = ctx.reachedLevel;
     }
