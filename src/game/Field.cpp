@@ -96,15 +96,4 @@ void Descend(AppContext& ctx) {
   }
 }
 
-void SettleBlock(AppContext& ctx, Block& block, int k) {
-  const double target = 50.0 - (k / 10 + ctx.descendRows) * 2.5;
-  block.y -= block.fallVelocity * std::fabs(block.fallVelocity);
-  block.fallVelocity += 0.01;
-  if (block.y < target) {
-    block.y = target;
-    block.fallVelocity = block.fallVelocity / -2.0;
-    if (std::fabs(block.fallVelocity) < 0.2) block.fallVelocity = 0.0;
-  }
-}
-
 }  // namespace quadrel

@@ -2,6 +2,8 @@
 // field's descent and the settling motion of blocks.
 #pragma once
 
+#include <cmath>
+
 #include "game/GameScene.hpp"
 
 namespace quadrel {
@@ -18,6 +20,18 @@ void StartLevel(GameScene& g);
 void PlaceItems(GameScene& g);
 // One step of descent while playing.
 void Descend(AppContext& ctx);
-void SettleBlock(AppContext& ctx, Block& block, int k);
+
+// One step of a settling block: it falls with growing speed toward its row
+// and bounces back at half speed until it rests there.
+inline void SettleBlock(const AppContext& ctx, Block& block, int k) {
+  const double target = 50.0 - (k / 10 + ctx.descendRows) * 2.5;
+  block.y -= block.fallVelocity * std::fabs(block.fallVelocity);
+  block.fallVelocity += 0.01;
+  if (block.y < target) {
+    block.y = target;
+    block.fallVelocity = block.fallVelocity / -2.0;
+    if (std::fabs(block.fallVelocity) < 0.2) block.fallVelocity = 0.0;
+  }
+}
 
 }  // namespace quadrel

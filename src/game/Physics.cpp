@@ -1,5 +1,6 @@
 #include "game/Physics.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "game/Field.hpp"
@@ -28,7 +29,8 @@ void PlayHit(GameScene& g) {
   if (g.sound) g.sound->PlayHitSound();
 }
 
-bool CanBeHit(const Block& b) { return b.alive == 1 && b.state % 4 == 0; }
+// state mod 4 = 0, for any sign: the two low bits are clear.
+bool CanBeHit(const Block& b) { return b.alive == 1 && (b.state & 3) == 0; }
 
 }  // namespace
 
@@ -38,14 +40,38 @@ void NormalizeVector2(double& x, double& y) {
   y = y / length;
 }
 
-void RotateVector2(double& x, double& y, double degrees) {
-  const double a = degrees * 3.1415926538 / 180.0;
-  const double c = std::cos(a);
-  const double s = std::sin(a);
+// The sines and cosines the simulation uses, taken from the maths library at
+// run time once, so no build can fold them into different constants.
+struct Turn {
+  double c, s;
+  explicit Turn(double degrees) {
+    volatile double d = degrees;
+    const double a = d * 3.1415926538 / 180.0;
+    c = std::cos(a);
+    s = std::sin(a);
+  }
+};
+
+static const Turn& QuarterTurn(bool left) {
+  static const Turn plus(90.0), minus(-90.0);
+  return left ? plus : minus;
+}
+
+static void Rotate(double& x, double& y, double c, double s) {
   const double rx = x * c - y * s;
   const double ry = x * s + y * c;
   x = rx;
   y = ry;
+}
+
+void RotateVector2(double& x, double& y, double degrees) {
+  if (degrees == 90.0 || degrees == -90.0) {
+    const Turn& t = QuarterTurn(degrees > 0.0);
+    Rotate(x, y, t.c, t.s);
+    return;
+  }
+  const Turn t(degrees);
+  Rotate(x, y, t.c, t.s);
 }
 
 int CollideBallWithBox(double px, double py, double top, double bottom, double left, double right,
@@ -69,6 +95,17 @@ int CollideBallWithBox(double px, double py, double top, double bottom, double l
   return 1;
 }
 
+namespace {
+struct LaunchDirection {
+  double c, s;
+  LaunchDirection() {
+    volatile double a = kLaunchAngle;
+    c = std::cos(a);
+    s = std::sin(a);
+  }
+};
+}  // namespace
+
 bool LaunchBall(GameScene& g) {
   AppContext& ctx = g.ctx;
   for (int i = 0; i < ctx.ballStock && i < kBallSlots; ++i) {
@@ -79,8 +116,9 @@ bool LaunchBall(GameScene& g) {
     b.z = 0.0;
     b.scale = 1.0;
     b.speed = ctx.level * 0.05 + 0.3;
-    b.vx = std::cos(kLaunchAngle) * b.speed;
-    b.vy = std::sin(kLaunchAngle) * b.speed;
+    static const LaunchDirection direction;
+    b.vx = direction.c * b.speed;
+    b.vy = direction.s * b.speed;
     b.launched = 1;
     b.lost = 0;
     ctx.ballsLaunched += 1;
@@ -104,7 +142,18 @@ void SpawnItem(AppContext& ctx, double x, double y, int32_t kind) {
   }
 }
 
-static void StepBall(GameScene& g, Ball& ball) {
+// The blocks a ball may hit this step, in index order. Blocks do not move
+// while the balls step; one struck by an earlier ball is skipped when met.
+struct HitCandidates {
+  int count = 0;
+  double lowest = 0.0;   // band of the candidates' centres
+  double highest = 0.0;
+  int index[kBlockCount];
+  double x[kBlockCount];
+  double y[kBlockCount];
+};
+
+static void StepBall(GameScene& g, Ball& ball, const HitCandidates& candidates) {
   AppContext& ctx = g.ctx;
   ball.x += ball.vx;
   ball.y += ball.vy;
@@ -142,9 +191,13 @@ static void StepBall(GameScene& g, Ball& ball) {
     }
   }
 
-  for (Block& block : ctx.blocks) {
+  const bool inBand = candidates.count > 0 && py >= candidates.lowest - kBlockFarY &&
+                      py <= candidates.highest + kBlockFarY;
+  for (int n = 0; inBand && n < candidates.count; ++n) {
+    if (std::fabs(px - candidates.x[n]) > kBlockFarX || std::fabs(py - candidates.y[n]) > kBlockFarY)
+      continue;
+    Block& block = ctx.blocks[candidates.index[n]];
     if (!CanBeHit(block)) continue;
-    if (std::fabs(px - block.x) > kBlockFarX || std::fabs(py - block.y) > kBlockFarY) continue;
     if (CollideBallWithBox(px, py, block.y + kBlockHalfHeight, block.y - kBlockHalfHeight,
                            block.x - kBlockHalfWidth, block.x + kBlockHalfWidth, ball)) {
       block.state = Struck;
@@ -169,9 +222,28 @@ static void StepBall(GameScene& g, Ball& ball) {
 
 void StepBalls(GameScene& g) {
   AppContext& ctx = g.ctx;
+  HitCandidates candidates;
+  double lowest = 1e300;
+  double highest = -1e300;
+  int count = 0;
+  for (int k = 0; k < kBlockCount; ++k) {
+    const Block& block = ctx.blocks[k];
+    // Written every time, counted only for a block that can be hit.
+    candidates.index[count] = k;
+    candidates.x[count] = block.x;
+    candidates.y[count] = block.y;
+    if (CanBeHit(block)) {
+      lowest = std::min(lowest, block.y);
+      highest = std::max(highest, block.y);
+      ++count;
+    }
+  }
+  candidates.count = count;
+  candidates.lowest = lowest;
+  candidates.highest = highest;
   for (int i = 0; i < ctx.ballStock && i < kBallSlots; ++i) {
     Ball& ball = ctx.balls[i];
-    if (ball.launched == 1 && ball.lost == 0) StepBall(g, ball);
+    if (ball.launched == 1 && ball.lost == 0) StepBall(g, ball, candidates);
   }
 }
 
@@ -238,11 +310,18 @@ void UpdateItems(AppContext& ctx) {
   }
 }
 
-static void Dodge(AppContext& ctx, Block& block, int k) {
-  for (const Ball& ball : ctx.balls) {
-    if (ball.launched != 1) continue;
-    double dx = block.x - ball.x;
-    double dy = block.y - ball.y;
+// Launched balls (lost ones included) in slot order; balls do not move while
+// the blocks step.
+struct DodgeThreats {
+  int count = 0;
+  double x[kBallSlots];
+  double y[kBallSlots];
+};
+
+static void Dodge(const DodgeThreats& threats, Block& block, int k) {
+  for (int i = 0; i < threats.count; ++i) {
+    double dx = block.x - threats.x[i];
+    double dy = block.y - threats.y[i];
     const double squared = dx * dx + dy * dy;
     // sqrt is monotonic and sqrt(100) is 10: no square of 100 or more is near.
     if (squared >= kDodgeReach * kDodgeReach || !(std::sqrt(squared) < kDodgeReach)) continue;
@@ -265,6 +344,13 @@ static void Dodge(AppContext& ctx, Block& block, int k) {
 
 void StepBlocks(GameScene& g) {
   AppContext& ctx = g.ctx;
+  DodgeThreats threats;
+  for (const Ball& ball : ctx.balls) {
+    if (ball.launched != 1) continue;
+    threats.x[threats.count] = ball.x;
+    threats.y[threats.count] = ball.y;
+    ++threats.count;
+  }
   for (int k = 0; k < kBlockCount; ++k) {
     Block& block = ctx.blocks[k];
     if (block.alive != 1) continue;
@@ -282,12 +368,12 @@ void StepBlocks(GameScene& g) {
         SettleBlock(ctx, block, k);
         break;
       case Dodging:
-        Dodge(ctx, block, k);
+        Dodge(threats, block, k);
         break;
       default:
         break;
     }
-    if (block.alive == 1 && ctx.level == 4 && 90 - ctx.blocksCleared <= 40 && block.state % 4 == 0)
+    if (ctx.level == 4 && block.alive == 1 && 90 - ctx.blocksCleared <= 40 && (block.state & 3) == 0)
       block.state = Dodging;
   }
 }

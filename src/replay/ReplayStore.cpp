@@ -1,6 +1,7 @@
 #include "replay/ReplayStore.hpp"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -20,11 +21,14 @@ const char* Describe(ReplayReadStatus status) {
   return "unknown";
 }
 
+void ReplayStore::FreeBuffer::operator()(uint8_t* p) const { std::free(p); }
+
 ReplayStore::ReplayStore() : calendarNow([] { return std::time(nullptr); }) {}
 
 void ReplayStore::ResetReplayStore() {
   buffer_.reset();
-  buffer_.reset(new (std::nothrow) uint8_t[kReplayBufferSize]());
+  // calloc hands out fresh zero pages without writing them.
+  buffer_.reset(static_cast<uint8_t*>(std::calloc(kReplayBufferSize, 1)));
   if (!buffer_) {
     ReportFatalError("リプレイ用メモリ確保失敗", "Replay", 53);
     return;

@@ -86,7 +86,10 @@ class ReplayStore {
  private:
   void TakeHeader();
 
-  std::unique_ptr<uint8_t[]> buffer_;
+  struct FreeBuffer {
+    void operator()(uint8_t* p) const;
+  };
+  std::unique_ptr<uint8_t[], FreeBuffer> buffer_;
   size_t cursor_ = kReplayHeaderArea;
   size_t stored_ = kReplayHeaderArea;
   int32_t lastInputFrame_ = 0;
