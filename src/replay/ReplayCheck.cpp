@@ -26,6 +26,10 @@ std::string ReplayFileProblem(const ReplayStore& store, ReplayReadStatus status)
 
 namespace {
 
+ReplayEndState EndStateOf(const AppContext& ctx) {
+  return {ctx.score, ctx.level, ctx.phase, ctx.blocksCleared, ctx.ballsLost, ctx.ballStock};
+}
+
 struct Run {
   AppContext ctx{};
   ReplayStore store;
@@ -93,6 +97,7 @@ ReplayCheck CheckReplay(const std::string& path, std::vector<TracePoint>* trace)
       lastApplied = ctx.frameNumber;
       phaseAtEnd = ctx.phase;
       scoreAtEnd = ctx.score;
+      check.end = EndStateOf(ctx);
     }
     GameInputWith(g, run->noMouse, run->noKeys);
     if (applying && g.vars.clock.nextScene >= 0) {
@@ -147,6 +152,7 @@ ReplayCheck CheckReplay(const std::string& path, std::vector<TracePoint>* trace)
     ++extra;
   }
   check.steps += extra;
+  check.end = EndStateOf(ctx);
   if (ctx.phase != AllClear) {
     std::snprintf(text, sizeof text, "no all-clear within %lld steps after the last input",
                   static_cast<long long>(kAllClearStepLimit));

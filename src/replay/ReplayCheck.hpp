@@ -15,6 +15,17 @@ struct TracePoint {
   int32_t score;  // simulated, before the step's update
 };
 
+// The game at its end: at the leaving click (before that step's update), or
+// right after the step in which the all-clear began.
+struct ReplayEndState {
+  int32_t score = 0;  // before the all-clear bonuses
+  int32_t level = 0;
+  int32_t phase = 0;
+  int32_t blocksCleared = 0;
+  int32_t ballsLost = 0;
+  int32_t ballStock = 0;
+};
+
 struct ReplayCheck {
   enum class Outcome { Ok, Gap, EndMismatch, Unreadable };
   Outcome outcome = Outcome::Unreadable;
@@ -25,6 +36,7 @@ struct ReplayCheck {
   int32_t recorded = 0;
   int32_t simulated = 0;
   int64_t steps = 0;       // simulation steps run
+  ReplayEndState end;
 };
 
 // Steps simulated after the last input of an all-clear game before giving up.
