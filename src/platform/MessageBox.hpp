@@ -20,7 +20,10 @@ class QuitRequest {
   }
   bool Requested() const { return requested_; }
   int ExitCode() const { return exitCode_; }
-  void Clear() { requested_ = false, exitCode_ = 0; }
+  void Clear() {
+    requested_ = false;
+    exitCode_ = 0;
+  }
 
  private:
   bool requested_ = false;
