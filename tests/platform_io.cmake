@@ -12,4 +12,4 @@ pkg_check_modules(QUADREL_VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbisfil
 target_link_libraries(platform_io_tests PRIVATE
   quadrel_io SDL2_mixer::SDL2_mixer PkgConfig::QUADREL_VORBISENC GTest::gtest_main)
 gtest_discover_tests(platform_io_tests DISCOVERY_TIMEOUT 60
-  PROPERTIES ENVIRONMENT "SDL_AUDIODRIVER=dummy;LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/platform/lsan.supp")
+  PROPERTIES ENVIRONMENT "SDL_AUDIODRIVER=dummy")

@@ -188,50 +188,48 @@ TEST_F(SdlInputTest, EventsBecomeTheDeviceRecords) {
   EXPECT_EQ(Mouse(input).rgbButtons[0], 0);
 }
 
+// Both reads fill every byte with zero and give `code`.
+template <class ReadMouseF, class ReadKeyboardF>
+void ExpectZeroReads(ReadMouseF readMouse, ReadKeyboardF readKeyboard, int32_t code) {
+  MouseState m;
+  KeyboardState k;
+  std::memset(&m, 0x55, sizeof m);
+  std::memset(&k, 0x55, sizeof k);
+  EXPECT_EQ(readMouse(m), code);
+  EXPECT_EQ(readKeyboard(k), code);
+  EXPECT_TRUE(AllZero(&m, sizeof m));
+  EXPECT_TRUE(AllZero(&k, sizeof k));
+}
+
 TEST_F(SdlInputTest, NoFocusGivesZeroStateAndTheFirstReadBackIsZeroToo) {
   SdlInput input(kWindow, true);
+  auto readMouse = [&](MouseState& m) { return input.ReadMouse(m); };
+  auto readKeys = [&](KeyboardState& k) { return input.ReadKeyboard(k); };
   Key(SDL_SCANCODE_LEFT, true);
   Button(SDL_BUTTON_LEFT, true);
   Focus(false);
   Motion(30, 30);  // in the background: never delivered
   Key(SDL_SCANCODE_UP, true);
-  Button(SDL_BUTTON_RIGHT, true);
-
-  MouseState m{};
-  KeyboardState k{};
-  std::memset(&m, 0x55, sizeof m);
-  std::memset(&k, 0x55, sizeof k);
-  EXPECT_EQ(input.ReadMouse(m), kFail);
-  EXPECT_EQ(input.ReadKeyboard(k), kFail);
-  EXPECT_TRUE(AllZero(&m, sizeof m));
-  EXPECT_TRUE(AllZero(&k, sizeof k));
+  ExpectZeroReads(readMouse, readKeys, kFail);
 
   Focus(true);
   Motion(4, 0);  // before the device is taken back: lost
-  m = Mouse(input);
-  k = Keys(input);
-  EXPECT_TRUE(AllZero(&m, sizeof m));
-  EXPECT_TRUE(AllZero(&k, sizeof k));
-
+  Button(SDL_BUTTON_RIGHT, true);
+  ExpectZeroReads(readMouse, readKeys, kOk);
   Motion(8, 0);
-  m = Mouse(input);
+  const MouseState m = Mouse(input);
   EXPECT_EQ(m.lX, 8);
-  // Only what went down again after the focus came back counts.
+  EXPECT_EQ(m.rgbButtons[1], 0x80);
+  // What was down when the focus went is up until pressed again.
   EXPECT_EQ(m.rgbButtons[0], 0);
-  EXPECT_EQ(Keys(input).keys[0xCB], 0);
-}
+  const KeyboardState k = Keys(input);
+  EXPECT_EQ(k.keys[0xCB], 0);
+  EXPECT_EQ(k.keys[0xC8], 0x80);  // went down while away: held now
 
-TEST_F(SdlInputTest, InputLayerWithoutADeviceReadsZero) {
+  // The input layer without a device reads the zero state too.
   EXPECT_EQ(InitInput(static_cast<SDL_Window*>(nullptr)), kFail);
-  MouseState m;
-  KeyboardState k;
-  std::memset(&m, 0x55, sizeof m);
-  std::memset(&k, 0x55, sizeof k);
-  EXPECT_EQ(ReadMouse(m), kFail);
-  EXPECT_EQ(ReadKeyboard(k), kFail);
-  EXPECT_TRUE(AllZero(&m, sizeof m));
-  EXPECT_TRUE(AllZero(&k, sizeof k));
-  ShutdownInput();
+  ExpectZeroReads([](MouseState& s) { return ReadMouse(s); },
+                  [](KeyboardState& s) { return ReadKeyboard(s); }, kFail);
 }
 
 // A held button reads down on every step, so a scene comparing with its
