@@ -217,8 +217,8 @@ class MixerTest : public ::testing::Test {
 };
 
 TEST_F(MixerTest, IntroThenLoopQueuedWithoutAGapAndRestartedFromTheIntro) {
-  SoundSegment* intro = Constant("intro.wav", 1000, 4410);  // 0.1 s
-  SoundSegment* loop = Constant("loop.wav", 2000, 2205);    // 0.05 s
+  SoundSegment* intro = Constant("intro.wav", 1000, 11025);  // 0.25 s
+  SoundSegment* loop = Constant("loop.wav", 2000, 2205);     // 0.05 s
 
   ASSERT_EQ(intro->Play(0, 0), kOk);
   ASSERT_EQ(loop->Play(1, DMUS_SEGF_QUEUE), kOk);
@@ -228,7 +228,7 @@ TEST_F(MixerTest, IntroThenLoopQueuedWithoutAGapAndRestartedFromTheIntro) {
   EXPECT_TRUE(loop->IsPlaying());
   EXPECT_FALSE(intro->IsPlaying());
   EXPECT_EQ(monitor_.Levels(), (std::vector<int>{1000, 2000}));
-  EXPECT_EQ(monitor_.FramesAt(1000), 4410);
+  EXPECT_EQ(monitor_.FramesAt(1000), 11025);
   EXPECT_EQ(monitor_.Gaps(), 0);
 
   // The music starts again from the intro (a revived game): the replaced
