@@ -1,0 +1,18 @@
+# Input, sound and message boxes on SDL2, SDL2_mixer and libvorbisfile.
+find_package(SDL2 REQUIRED CONFIG)
+find_package(SDL2_mixer REQUIRED CONFIG)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(QUADREL_VORBISFILE REQUIRED IMPORTED_TARGET vorbisfile)
+
+add_library(quadrel_io STATIC
+  platform/Input.cpp
+  platform/KeyCodes.cpp
+  platform/MessageBox.cpp
+  platform/MixerSound.cpp
+  platform/Sound.cpp
+  platform/WaveImage.cpp
+)
+target_include_directories(quadrel_io PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(quadrel_io
+  PUBLIC quadrel_core SDL2::SDL2
+  PRIVATE SDL2_mixer::SDL2_mixer PkgConfig::QUADREL_VORBISFILE)

@@ -1,0 +1,15 @@
+# Input, sound and message boxes. Sound runs on SDL's silent dummy driver:
+# CI has no audio device.
+add_executable(platform_io_tests
+  platform/io_input_test.cpp
+  platform/io_sound_test.cpp
+  platform/SoundFiles.cpp
+)
+find_package(SDL2 REQUIRED CONFIG)
+find_package(SDL2_mixer REQUIRED CONFIG)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(QUADREL_VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbisfile vorbis ogg)
+target_link_libraries(platform_io_tests PRIVATE
+  quadrel_io SDL2_mixer::SDL2_mixer PkgConfig::QUADREL_VORBISENC GTest::gtest_main)
+gtest_discover_tests(platform_io_tests DISCOVERY_TIMEOUT 60
+  PROPERTIES ENVIRONMENT "SDL_AUDIODRIVER=dummy")
