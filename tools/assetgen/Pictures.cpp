@@ -93,6 +93,34 @@ void Ball2D(Canvas& c, Point centre, double radius, Point from) {
   c.Disc({centre.x - radius * 0.35, centre.y - radius * 0.35}, radius * 0.3, Srgb(255, 255, 255), 0.9f);
 }
 
+// A laurel branch curving up like "(" (side -1) or ")" (side 1) around a
+// centre, leaves in pairs pointing towards its tip.
+void Laurel(Canvas& c, Point centre, double radius, int side) {
+  const Rgb gold = Srgb(230, 186, 72), shade = Srgb(160, 116, 36);
+  auto at = [&](double a) { return Point{centre.x + side * radius * std::cos(a), centre.y + radius * std::sin(a)}; };
+  const double from = 0.75, to = -0.95;  // radians below and above the centre line
+  const int leaves = 8;
+  for (int i = 0; i < 24; ++i)
+    c.Line(at(from + (to - from) * i / 24), at(from + (to - from) * (i + 1) / 24), 2.4 - 1.4 * i / 24, shade, 0.95f);
+  for (int i = 0; i < leaves; ++i) {
+    const double t = (i + 0.5) / leaves, a = from + (to - from) * t;
+    const Point p = at(a);
+    const double heading = std::atan2(-std::cos(a), side * std::sin(a));  // along the stem, tipwards
+    const double length = 19 - 7 * t, width = 5.2 - 1.6 * t;
+    for (int leaf : {-1, 1}) {
+      std::vector<Point> shape;
+      for (int k = 0; k <= 10; ++k) {
+        const double u = k / 10.0;
+        shape.push_back({length * u, -width * std::pow(std::sin(kPi * u), 0.8) * (1 - 0.25 * u)});
+      }
+      for (int k = 10; k >= 0; --k) shape.push_back({length * k / 10.0, shape[static_cast<size_t>(k)].y * -0.35});
+      std::vector<Point> turned = Transform(shape, p, heading + leaf * side * 0.62);
+      c.FillPolygon(turned, leaf > 0 ? gold : Mix(gold, shade, 0.45f), 0.9f);
+    }
+  }
+  c.Disc(at(to - 0.06), 3.2, gold, 0.9f);
+}
+
 const Rgb kBlue = Srgb(30, 95, 255), kGreen = Srgb(40, 215, 60), kPurple = Srgb(165, 60, 245),
           kRed = Srgb(255, 45, 40), kSilver = Srgb(180, 186, 200);
 
@@ -167,13 +195,14 @@ Canvas PaintTitle() {
     for (int x = 0; x < c.Width(); ++x) {
       const double d = (y + 0.5 - horizon) / (y < horizon ? 38.0 : 10.0);
       const double across = 0.55 + 0.45 * std::exp(-std::pow((x - 320) / 260.0, 2));
-      c.Add(x, y, Srgb(120, 50, 170) * static_cast<float>(0.55 * std::exp(-d * d) * across));
+      c.Add(x, y, Srgb(120, 50, 170) * static_cast<float>(0.55 * std::exp(-d * d) * across * (0.35 + 0.65 * quiet(x, y))));
     }
   }
-  c.Line({0, horizon}, {640, horizon}, 1.2, Srgb(255, 150, 240), 0.55f);
+  for (int x = 0; x < c.Width(); ++x)
+    c.Blend(x, static_cast<int>(horizon), Srgb(255, 150, 240), static_cast<float>(0.55 * (0.3 + 0.7 * quiet(x, horizon))));
   // Blocks of the five colours tumbling at both sides, a ball between them.
-  Block2D(c, {78, 74}, 96, 48, -0.18, kBlue);
-  Block2D(c, {560, 92}, 96, 48, 0.22, kRed);
+  Block2D(c, {74, 58}, 96, 48, -0.18, kBlue);
+  Block2D(c, {568, 56}, 96, 48, 0.22, kRed);
   Block2D(c, {118, 236}, 96, 48, 0.12, kGreen);
   Block2D(c, {536, 264}, 96, 48, -0.10, kPurple);
   Block2D(c, {70, 392}, 96, 48, 0.30, kSilver);
@@ -195,28 +224,14 @@ Canvas PaintRanking() {
       c.Add(x, y, Srgb(120, 170, 255) * static_cast<float>(0.22 * ray * fall));
     }
   }
-  // Laurel branches beside the heading (letters at y 60..110, x 180..460).
-  const Rgb gold = Srgb(226, 182, 70), goldDark = Srgb(150, 108, 30);
-  for (int side : {-1, 1}) {
-    const Point base{320 + side * 190.0, 120};
-    for (int i = 0; i < 7; ++i) {
-      const double t = i / 6.0;
-      const double a = kPi * (0.5 + 0.55 * t);  // sweep up and outwards
-      const Point p{base.x - side * 38 * std::cos(a) - side * 0, base.y - 70 * t};
-      const Point stemEnd{base.x - side * 38 * std::cos(kPi * (0.5 + 0.55 * (i + 1) / 6.0)), base.y - 70 * (i + 1) / 6.0};
-      if (i < 6) c.Line(p, stemEnd, 2.2, goldDark, 0.9f);
-      for (int leaf : {-1, 1}) {
-        const double angle = (side > 0 ? 0 : kPi) + side * (-0.9 - 0.25 * t) + leaf * 0.75 * side;
-        const double len = 17 - 5 * t, wid = 5.5 - 1.5 * t;
-        std::vector<Point> shape;
-        for (int k = 0; k < 16; ++k) {
-          const double s = 2 * kPi * k / 16;
-          shape.push_back({len * 0.5 * (1 + std::cos(s)), wid * std::sin(s) * (0.6 + 0.4 * std::cos(s))});
-        }
-        c.FillPolygon(Transform(shape, {p.x, p.y}, angle - kPi / 2 + leaf * 0.0 - side * 0.0), leaf > 0 ? gold : Mix(gold, goldDark, 0.5f), 0.85f);
-      }
+  // The heading (letters at y 60..110, x 180..460) sits in its own shade
+  // between two laurel branches.
+  for (int y = 0; y < 180; ++y)
+    for (int x = 100; x < 540; ++x) {
+      const double d = std::hypot((x - 320) / 190.0, (y - 86) / 48.0);
+      c.At(x, y) = c.At(x, y) * static_cast<float>(1 - 0.55 * std::exp(-d * d * 1.5));
     }
-  }
+  for (int side : {-1, 1}) Laurel(c, {320 + side * 135.0, 88}, 60, side);
   // Glints in the corners.
   Random random(31);
   for (int i = 0; i < 40; ++i) {
@@ -229,7 +244,7 @@ Canvas PaintRanking() {
   }
   // The panel under the table rows (y 140..340, x 60..600).
   std::vector<Point> panel;
-  const double x0 = 36, y0 = 128, x1 = 604, y1 = 344, r = 12;
+  const double x0 = 26, y0 = 128, x1 = 614, y1 = 344, r = 12;
   for (int corner = 0; corner < 4; ++corner) {
     const double cx = corner == 0 || corner == 3 ? x0 + r : x1 - r;
     const double cy = corner < 2 ? y0 + r : y1 - r;
@@ -264,8 +279,8 @@ Canvas PaintReplaySelect() {
       for (double hx : {left + 4.0, left + 62.0})
         c.FillPolygon({{hx, y + 4}, {hx + 6, y + 4}, {hx + 6, y + 14}, {hx, y + 14}}, Srgb(2, 2, 4));
       const Rgb tint = frames[(i + (left > 300 ? 2 : 0)) % 5];
-      c.FillPolygon({{left + 15, y + 1}, {left + 57, y + 1}, {left + 57, y + 28}, {left + 15, y + 28}}, tint * 0.22f);
-      c.Line({left + 15, y + 1}, {left + 57, y + 1}, 1.0, tint * 0.5f, 0.6f);
+      c.FillPolygon({{left + 15, y + 1}, {left + 57, y + 1}, {left + 57, y + 28}, {left + 15, y + 28}}, tint * 0.10f);
+      c.Line({left + 15, y + 1}, {left + 57, y + 1}, 1.0, tint * 0.3f, 0.6f);
     }
   }
   // A line under the heading "Select Replay" (y 40..72).
@@ -293,7 +308,7 @@ Canvas PaintReplaySelect() {
   c.FillPolygon({{118, 114}, {522, 114}, {522, 144}, {118, 144}}, Srgb(20, 34, 60), 0.6f);
   for (size_t i = 0; i < panel.size(); ++i) c.Line(panel[i], panel[(i + 1) % panel.size()], 1.2, Srgb(60, 110, 190), 0.6f);
   // The plate of "[ Back to Title ]" (its click box is x 260..380, y 400..420).
-  const auto plate = rounded(244, 394, 396, 426, 12);
+  const auto plate = rounded(222, 394, 418, 426, 14);
   c.FillPolygon(plate, Srgb(12, 16, 26), 0.9f);
   for (size_t i = 0; i < plate.size(); ++i) c.Line(plate[i], plate[(i + 1) % plate.size()], 1.0, Srgb(120, 110, 40), 0.5f);
   return c;

@@ -411,9 +411,12 @@ Music ComposeMusic() {
   twice.insert(twice.end(), kLoopBars.begin(), kLoopBars.end());
   Music music;
   // Rendered twice in a row and the second pass kept: its start carries the
-  // ringing-out of its own end, so the loop joins itself without a seam.
-  music.loop = Render(twice, loopLength, 2 * loopLength);
-  music.intro = Render(kIntroBars, 0, kIntroBars.size() * kBar);
+  // ringing-out of its own end, so the loop joins itself without a seam. The
+  // file starts half a sixteenth before the first bar, between note onsets,
+  // and the intro ends at the same place, so neither join falls on a drum hit.
+  const size_t lead = kSixteenth / 2;
+  music.loop = Render(twice, loopLength - lead, 2 * loopLength - lead);
+  music.intro = Render(kIntroBars, 0, kIntroBars.size() * kBar - lead);
   const float gain = 0.8f / std::max(Peak(music.loop), Peak(music.intro));
   for (Stereo* s : {&music.loop, &music.intro}) {
     Scale(s->left, gain);
