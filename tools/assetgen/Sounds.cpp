@@ -115,7 +115,7 @@ void Lead(Bus& bus, size_t at, double gate, double note, double velocity) {
     p1 -= std::floor(p1), p2 -= std::floor(p2);
     if (i % 32 == 0) filter.Set(1700 + 3200 * std::exp(-t / 0.10), 0.9);
     const double v = filter.Low(osc) * Adsr(t, gate, 0.008, 0.18, 0.7, 0.08);
-    bus.Add(at + i, 0.26 * velocity * v, 0.0, 0.45);
+    bus.Add(at + i, 0.42 * velocity * v, 0.0, 0.45);
   }
 }
 
@@ -128,7 +128,7 @@ void Pluck(Bus& bus, size_t at, double note, double velocity, double pan) {
     const double env = t < 0.003 ? t / 0.003 : std::exp(-(t - 0.003) / 0.17);
     const double index = 0.25 + 1.5 * std::exp(-t / 0.06);
     const double v = std::sin(kTwoPi * f * t + index * std::sin(kTwoPi * f * t)) * env;
-    bus.Add(at + i, 0.10 * velocity * v, pan, 0.30);
+    bus.Add(at + i, 0.12 * velocity * v, pan, 0.30);
   }
 }
 
@@ -162,7 +162,7 @@ void Bass(Bus& bus, size_t at, double gate, double note) {
     const double raw = std::sin(phase) + 0.35 * std::sin(2 * phase) + 0.12 * std::sin(3 * phase);
     phase += kTwoPi * f / kRate;
     const double v = std::tanh(1.5 * raw) / std::tanh(1.5);
-    bus.Add(at + i, 0.30 * v * Adsr(t, gate, 0.004, 0.12, 0.65, 0.035), 0.0);
+    bus.Add(at + i, 0.15 * v * Adsr(t, gate, 0.004, 0.12, 0.65, 0.035), 0.0);
   }
 }
 
@@ -175,7 +175,7 @@ void Kick(Bus& bus, size_t at, double velocity) {
     phase += kTwoPi * (46 + 120 * std::exp(-t / 0.028)) / kRate;
     const double body = std::sin(phase) * std::exp(-t / 0.24) * std::min(1.0, t / 0.0015);
     const double click = noise.Next() * std::exp(-t / 0.0025) * 0.25;
-    bus.Add(at + i, 0.62 * velocity * (body + click), 0.0);
+    bus.Add(at + i, 0.50 * velocity * (body + click), 0.0);
   }
 }
 
@@ -187,7 +187,7 @@ void Snare(Bus& bus, size_t at, double velocity) {
     const double t = i / kRate;
     const double rattle = low.Low(high.High(noise.Next())) * std::exp(-t / 0.10);
     const double tone = std::sin(kTwoPi * 188 * t) * std::exp(-t / 0.04) * 0.6;
-    bus.Add(at + i, 0.36 * velocity * (rattle + tone) * std::min(1.0, t / 0.001), 0.08, 0.05);
+    bus.Add(at + i, 0.47 * velocity * (rattle + tone) * std::min(1.0, t / 0.001), 0.08, 0.05);
   }
 }
 
@@ -199,7 +199,7 @@ void HiHat(Bus& bus, size_t at, double velocity, bool open) {
   for (size_t i = 0; i < n; ++i) {
     const double t = i / kRate;
     const double v = h2.High(h1.High(noise.Next())) * std::exp(-t / decay);
-    bus.Add(at + i, 0.16 * velocity * v, -0.25);
+    bus.Add(at + i, 0.40 * velocity * v, -0.25);
   }
 }
 
@@ -210,7 +210,7 @@ void Crash(Bus& bus, size_t at) {
   for (size_t i = 0; i < n; ++i) {
     const double t = i / kRate;
     const double v = lp.Low(h1.High(noise.Next())) * std::exp(-t / 0.75) * std::min(1.0, t / 0.003);
-    bus.Add(at + i, 0.10 * v, 0.3);
+    bus.Add(at + i, 0.16 * v, 0.3);
   }
 }
 
