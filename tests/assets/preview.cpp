@@ -370,7 +370,7 @@ void Backdrop(Frame& f, const Texture& t, int factor) {
 const char* kModelNames[] = {"ball.x", "block_b.x", "block_g.x", "block_p.x", "block_r.x", "block_s.x",
                              "bar.x",  "ground.x",  "wall.x",    "option.x",  "extend.x"};
 
-void ContactSheet(const fs::path& runtime, const fs::path& out, std::vector<Model>& models) {
+void ContactSheet(const fs::path& out, const std::vector<Model>& models) {
   constexpr int kCellW = 320, kCellH = 240, kAa = 2;
   std::vector<uint32_t> sheet(static_cast<size_t>(4 * kCellW) * 3 * kCellH, 0xFF202020u);
   Model floor;
@@ -401,10 +401,9 @@ void ContactSheet(const fs::path& runtime, const fs::path& out, std::vector<Mode
       for (int x = 0; x < kCellW; ++x) sheet[static_cast<size_t>(cy + y) * 4 * kCellW + cx + x] = pixels[static_cast<size_t>(y) * kCellW + x];
   }
   WritePng(out / "models.png", 4 * kCellW, 3 * kCellH, sheet);
-  (void)runtime;
 }
 
-void GameView(const fs::path& runtime, const fs::path& out, std::vector<Model>& models) {
+void GameView(const fs::path& runtime, const fs::path& out, const std::vector<Model>& models) {
   constexpr int kAa = 3;
   Frame frame(640 * kAa, 480 * kAa);
   Backdrop(frame, LoadTexture(runtime / "texture" / "back.dds"), kAa);
@@ -460,7 +459,7 @@ int main(int argc, char** argv) {
   fs::create_directories(out);
   std::vector<Model> models;
   for (const char* name : kModelNames) models.push_back(LoadModel(runtime, name));
-  ContactSheet(runtime, out, models);
+  ContactSheet(out, models);
   GameView(runtime, out, models);
   Layout(runtime, out, "back", {{0, 0, 0, 32, 8, 0xFF0096FF}, {580, 0, 1, 20, 5, 0xFFFFFF00}, {580, 20, 1, 32, 1, 0xFF96FF64},
                                 {580, 60, 1, 20, 8, 0xFFFFFF00}, {580, 80, 1, 32, 3, 0xFFFF6432}, {580, 120, 1, 20, 9, 0xFFFFFF00},

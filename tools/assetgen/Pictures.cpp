@@ -279,8 +279,15 @@ Canvas PaintReplaySelect() {
       for (double hx : {left + 4.0, left + 62.0})
         c.FillPolygon({{hx, y + 4}, {hx + 6, y + 4}, {hx + 6, y + 14}, {hx, y + 14}}, Srgb(2, 2, 4));
       const Rgb tint = frames[(i + (left > 300 ? 2 : 0)) % 5];
-      c.FillPolygon({{left + 15, y + 1}, {left + 57, y + 1}, {left + 57, y + 28}, {left + 15, y + 28}}, tint * 0.10f);
-      c.Line({left + 15, y + 1}, {left + 57, y + 1}, 1.0, tint * 0.3f, 0.6f);
+      // Each frame a moment of a game: a block, the ball and the bar.
+      c.FillPolygon({{left + 15, y + 1}, {left + 57, y + 1}, {left + 57, y + 28}, {left + 15, y + 28}},
+                    Mix(Srgb(14, 16, 24), tint, 0.04f));
+      const double shift = ((i * 7) % 5) * 3.0;
+      c.FillPolygon({{left + 22 + shift, y + 5}, {left + 36 + shift, y + 5}, {left + 36 + shift, y + 10}, {left + 22 + shift, y + 10}},
+                    tint * 0.45f);
+      c.Disc({left + 30 + ((i * 11) % 7) * 3.0, y + 14 + (i % 3) * 2.0}, 1.6, Srgb(150, 150, 160));
+      c.FillPolygon({{left + 26 + shift, y + 23}, {left + 40 + shift, y + 23}, {left + 40 + shift, y + 25}, {left + 26 + shift, y + 25}},
+                    Srgb(90, 100, 120));
     }
   }
   // A line under the heading "Select Replay" (y 40..72).
