@@ -1,0 +1,208 @@
+// Every model through Assimp with the flags the game's loader uses: sizes
+// fitted to the field, materials, faces that face outwards in the left-handed
+// frame, and block colours that tell the five kinds apart.
+#include <assimp/cimport.h>
+#include <assimp/postprocess.h>
+#include <assimp/scene.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "AssetFiles.hpp"
+
+namespace quadrel::assettest {
+namespace {
+
+constexpr unsigned kGameLoaderFlags = aiProcess_Triangulate | aiProcess_ConvertToLeftHanded;
+
+struct Triangle {
+  std::array<aiVector3D, 3> p, n;
+};
+
+struct LoadedModel {
+  std::vector<Triangle> triangles;
+  std::vector<aiColor4D> diffuse;
+  std::vector<std::string> textures;  // one per material, empty when none
+  aiVector3D lo{1e9f, 1e9f, 1e9f}, hi{-1e9f, -1e9f, -1e9f};
+  bool hasUv = true;
+};
+
+void Collect(const aiScene* scene, const aiNode* node, const aiMatrix4x4& parent, LoadedModel& out) {
+  const aiMatrix4x4 transform = parent * node->mTransformation;
+  aiMatrix3x3 rotation(transform);
+  for (unsigned m = 0; m < node->mNumMeshes; ++m) {
+    const aiMesh* mesh = scene->mMeshes[node->mMeshes[m]];
+    out.hasUv = out.hasUv && mesh->HasTextureCoords(0);
+    for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
+      const aiFace& face = mesh->mFaces[f];
+      if (face.mNumIndices != 3) continue;
+      Triangle t;
+      for (int c = 0; c < 3; ++c) {
+        t.p[c] = transform * mesh->mVertices[face.mIndices[c]];
+        t.n[c] = mesh->HasNormals() ? rotation * mesh->mNormals[face.mIndices[c]] : aiVector3D();
+        out.lo = {std::min(out.lo.x, t.p[c].x), std::min(out.lo.y, t.p[c].y), std::min(out.lo.z, t.p[c].z)};
+        out.hi = {std::max(out.hi.x, t.p[c].x), std::max(out.hi.y, t.p[c].y), std::max(out.hi.z, t.p[c].z)};
+      }
+      out.triangles.push_back(t);
+    }
+  }
+  for (unsigned c = 0; c < node->mNumChildren; ++c) Collect(scene, node->mChildren[c], transform, out);
+}
+
+LoadedModel Load(const std::string& name) {
+  LoadedModel model;
+  const std::string path = (RuntimeDir() / "model" / name).string();
+  const aiScene* scene = aiImportFile(path.c_str(), kGameLoaderFlags);
+  if (!scene) {
+    ADD_FAILURE() << name << ": " << aiGetErrorString();
+    return model;
+  }
+  for (unsigned i = 0; i < scene->mNumMaterials; ++i) {
+    aiColor4D d;
+    aiGetMaterialColor(scene->mMaterials[i], AI_MATKEY_COLOR_DIFFUSE, &d);
+    model.diffuse.push_back(d);
+    aiString texture;
+    model.textures.push_back(aiGetMaterialTexture(scene->mMaterials[i], aiTextureType_DIFFUSE, 0, &texture) == AI_SUCCESS
+                                 ? texture.C_Str()
+                                 : "");
+  }
+  Collect(scene, scene->mRootNode, aiMatrix4x4(), model);
+  aiReleaseImport(scene);
+  return model;
+}
+
+aiVector3D FaceNormal(const Triangle& t) { return (t.p[1] - t.p[0]) ^ (t.p[2] - t.p[0]); }
+
+struct Expected {
+  const char* file;
+  aiVector3D lo, hi;
+  float slack;  // how far each side of the box may lie from the size asked for
+  unsigned materials;
+  bool convex;
+};
+
+// Sizes in the field's units, as the game places the models.
+const Expected kModels[] = {
+    {"ball.x", {-1, -1, -1}, {1, 1, 1}, 0.02f, 1, true},
+    {"block_b.x", {-2, -1, -1}, {2, 1, 1}, 0.02f, 1, true},
+    {"block_g.x", {-2, -1, -1}, {2, 1, 1}, 0.02f, 1, true},
+    {"block_p.x", {-2, -1, -1}, {2, 1, 1}, 0.02f, 1, true},
+    {"block_r.x", {-2, -1, -1}, {2, 1, 1}, 0.02f, 1, true},
+    {"block_s.x", {-2, -1, -1}, {2, 1, 1}, 0.02f, 1, true},
+    // Its collision box is 7 wide and 1 high above the bar's y.
+    {"bar.x", {-3.5f, 0, -1}, {3.5f, 1, 1}, 0.05f, 2, true},
+    // Scaled by 30 in the game: the floor under the whole field.
+    {"ground.x", {-1, 0, -1}, {1, 0, 1}, 0.001f, 1, false},
+    // Drawn at (+-24.5, 28, 0): inner face at |x| = 23, from the floor to above the ceiling at 54.
+    {"wall.x", {-1.5f, -28, -2}, {1.5f, 28, 2}, 0.1f, 2, true},
+    // Caught within +-2 by +-1 of their centre.
+    {"option.x", {-2, -1, -1}, {2, 1, 1}, 0.1f, 3, true},
+    {"extend.x", {-2, -1, -1}, {2, 1, 1}, 0.1f, 3, false},
+};
+
+TEST(Models, AreDirectXTextFilesWithNormalsCoordinatesAndMaterials) {
+  for (const Expected& e : kModels) {
+    SCOPED_TRACE(e.file);
+    const std::string text = ReadBytes(RuntimeDir() / "model" / e.file);
+    EXPECT_EQ(text.substr(0, 16), "xof 0302txt 0032");
+    for (const char* block : {"Mesh ", "MeshNormals", "MeshTextureCoords", "MeshMaterialList", "Material"})
+      EXPECT_NE(text.find(block), std::string::npos) << block;
+  }
+}
+
+TEST(Models, LoadWithTheGameFlagsAtTheirFieldSizes) {
+  for (const Expected& e : kModels) {
+    SCOPED_TRACE(e.file);
+    const LoadedModel m = Load(e.file);
+    ASSERT_FALSE(m.triangles.empty());
+    EXPECT_EQ(m.diffuse.size(), e.materials);
+    EXPECT_TRUE(m.hasUv);
+    for (int axis = 0; axis < 3; ++axis) {
+      EXPECT_NEAR(m.lo[axis], e.lo[axis], e.slack) << "axis " << axis;
+      EXPECT_NEAR(m.hi[axis], e.hi[axis], e.slack) << "axis " << axis;
+    }
+  }
+}
+
+// Left-handed, clockwise front faces: (b - a) x (c - a) points out of the
+// front of a face. It must agree with the vertex normals, and on the convex
+// models point away from the middle; the ground faces up.
+TEST(Models, FrontFacesPointOutwardsAlongTheirNormals) {
+  for (const Expected& e : kModels) {
+    SCOPED_TRACE(e.file);
+    const LoadedModel m = Load(e.file);
+    const aiVector3D centre = (m.lo + m.hi) * 0.5f;
+    int againstNormals = 0, inwards = 0;
+    for (const Triangle& t : m.triangles) {
+      const aiVector3D face = FaceNormal(t);
+      if ((face * (t.n[0] + t.n[1] + t.n[2])) <= 0) ++againstNormals;
+      const aiVector3D middle = (t.p[0] + t.p[1] + t.p[2]) / 3.0f;
+      if (e.convex && (face * (middle - centre)) < -1e-6f) ++inwards;
+      if (!e.convex && std::string(e.file) == "ground.x" && face.y <= 0) ++inwards;
+    }
+    EXPECT_EQ(againstNormals, 0);
+    EXPECT_EQ(inwards, 0);
+  }
+}
+
+TEST(Models, TexturesTheyNameAreTheFloorPicture) {
+  for (const Expected& e : kModels) {
+    SCOPED_TRACE(e.file);
+    const LoadedModel m = Load(e.file);
+    for (const std::string& texture : m.textures) {
+      if (texture.empty()) continue;
+      // Named relative to the game's working folder, like the models themselves.
+      EXPECT_TRUE(texture.rfind("./texture/", 0) == 0) << texture;
+      std::string error;
+      const DdsPicture picture = ReadDds(ReadBytes(RuntimeDir() / texture), error);
+      EXPECT_EQ(error, "") << texture;
+    }
+    const bool textured = std::any_of(m.textures.begin(), m.textures.end(), [](const std::string& t) { return !t.empty(); });
+    EXPECT_EQ(textured, std::string(e.file) == "ground.x");
+  }
+}
+
+TEST(Models, BlocksShowFiveClearlyDifferentColours) {
+  const char* files[] = {"block_b.x", "block_g.x", "block_p.x", "block_r.x", "block_s.x"};
+  std::vector<aiColor4D> colours;
+  for (const char* file : files) {
+    const LoadedModel m = Load(file);
+    ASSERT_EQ(m.diffuse.size(), 1u) << file;
+    colours.push_back(m.diffuse[0]);
+  }
+  const aiColor4D &b = colours[0], &g = colours[1], &p = colours[2], &r = colours[3], &s = colours[4];
+  EXPECT_GT(b.b, std::max(b.r, b.g) + 0.3f);
+  EXPECT_GT(g.g, std::max(g.r, g.b) + 0.3f);
+  EXPECT_GT(r.r, std::max(r.g, r.b) + 0.3f);
+  EXPECT_GT(std::min(p.r, p.b), p.g + 0.3f);  // purple: red and blue over green
+  EXPECT_LT(std::max({s.r, s.g, s.b}) - std::min({s.r, s.g, s.b}), 0.15f);  // silver: grey...
+  EXPECT_GT(s.g, 0.6f);                                                      // ...and light
+  for (size_t i = 0; i < colours.size(); ++i)
+    for (size_t j = i + 1; j < colours.size(); ++j) {
+      const float dr = colours[i].r - colours[j].r, dg = colours[i].g - colours[j].g, db = colours[i].b - colours[j].b;
+      EXPECT_GT(std::sqrt(dr * dr + dg * dg + db * db), 0.35f) << files[i] << " and " << files[j];
+    }
+}
+
+// A falling option reads as another bar and an extend as another ball: each
+// item wears a colour of what it gives.
+TEST(Models, ItemsWearTheColoursOfWhatTheyGive) {
+  auto shares = [](const LoadedModel& a, const LoadedModel& b) {
+    for (const aiColor4D& x : a.diffuse)
+      for (const aiColor4D& y : b.diffuse)
+        if (std::fabs(x.r - y.r) + std::fabs(x.g - y.g) + std::fabs(x.b - y.b) < 0.01f) return true;
+    return false;
+  };
+  const LoadedModel bar = Load("bar.x"), ball = Load("ball.x"), option = Load("option.x"), extend = Load("extend.x");
+  EXPECT_TRUE(shares(option, bar));
+  EXPECT_TRUE(shares(extend, ball));
+  EXPECT_FALSE(shares(option, ball));
+  EXPECT_FALSE(shares(extend, bar));
+}
+
+}  // namespace
+}  // namespace quadrel::assettest
