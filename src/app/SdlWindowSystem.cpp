@@ -1,0 +1,57 @@
+#include "app/SdlWindowSystem.hpp"
+
+#include <SDL.h>
+
+#include "platform/GameWindow.hpp"
+
+namespace quadrel::app {
+
+bool SdlWindowSystem::PollEvent(WindowEvent& event) {
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    switch (e.type) {
+      case SDL_QUIT:
+        event = WindowEvent{WindowEvent::Quit};
+        return true;
+      case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+          event = WindowEvent{WindowEvent::Quit};
+          return true;
+        }
+        break;
+      case SDL_KEYDOWN:
+        if (e.key.keysym.scancode == SDL_SCANCODE_ESCAPE) {
+          event = WindowEvent{WindowEvent::Escape};
+          return true;
+        }
+        break;
+      case SDL_MOUSEMOTION: {
+        int ww = 0, wh = 0;
+        SDL_GetWindowSize(window_, &ww, &wh);
+        event = WindowEvent{WindowEvent::MouseMove};
+        render::WindowToPicture(e.motion.x, e.motion.y, ww, wh, event.x, event.y);
+        return true;
+      }
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
+bool SdlWindowSystem::Minimised() {
+  return (SDL_GetWindowFlags(window_) & (SDL_WINDOW_MINIMIZED | SDL_WINDOW_HIDDEN)) != 0;
+}
+
+void SdlWindowSystem::Idle() { SDL_Delay(1); }
+
+bool SdlWindowSystem::AltEnterDown() {
+  const Uint8* keys = SDL_GetKeyboardState(nullptr);
+  const bool alt = keys[SDL_SCANCODE_LALT] || keys[SDL_SCANCODE_RALT];
+  const bool enter = keys[SDL_SCANCODE_RETURN] || keys[SDL_SCANCODE_KP_ENTER];
+  return alt && enter;
+}
+
+void SdlWindowSystem::ShowCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
+
+}  // namespace quadrel::app

@@ -1,0 +1,25 @@
+// The loop's window events and the scenes' window needs on SDL2.
+#pragma once
+
+#include "app/MinimalScene.hpp"
+#include "app/Shell.hpp"
+
+struct SDL_Window;
+
+namespace quadrel::app {
+
+class SdlWindowSystem final : public WindowSystem, public SceneHost {
+ public:
+  explicit SdlWindowSystem(SDL_Window* window) : window_(window) {}
+
+  bool PollEvent(WindowEvent& event) override;
+  bool Minimised() override;
+  void Idle() override;
+  bool AltEnterDown() override;
+  void ShowCursor(bool show) override;
+
+ private:
+  SDL_Window* window_;
+};
+
+}  // namespace quadrel::app

@@ -1,0 +1,14 @@
+# The application shell: the loop, single instance, the window system and the
+# stand-in scenes; and the program itself.
+add_library(quadrel_app STATIC
+  app/MinimalScene.cpp
+  app/SdlWindowSystem.cpp
+  app/Shell.cpp
+  app/SingleInstance.cpp
+)
+target_link_libraries(quadrel_app PUBLIC quadrel_render)
+
+add_executable(quadrel app/main.cpp)
+target_link_libraries(quadrel PRIVATE quadrel_app)
+# The program runs from the runtime folder (model/, texture/, sound/ beside it).
+set_target_properties(quadrel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -1,0 +1,40 @@
+// A model read from a DirectX .x file: one subset per material, in material
+// order, with the material and the texture name as the file stores them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/RenderTypes.hpp"
+
+namespace quadrel::render {
+
+struct MeshVertex {
+  float position[3];
+  float normal[3];
+  float uv[2];
+};
+
+struct MeshSubset {
+  uint32_t firstIndex = 0;
+  uint32_t indexCount = 0;
+  Material material{};      // as stored (ambient not yet replaced)
+  std::string textureName;  // as stored in the file; empty when none
+};
+
+struct MeshData {
+  std::vector<MeshVertex> vertices;
+  std::vector<uint32_t> indices;  // triangles
+  std::vector<MeshSubset> subsets;
+  bool hasNormals = false;
+  bool hasTextureCoords = false;
+};
+
+// Reads the file with the file's own z, winding and texture coordinates; frame
+// transforms are applied. Returns false with a reason on failure.
+bool LoadXMesh(const std::string& fileName, MeshData& out, std::string* error = nullptr);
+// The texture name as a path: backslashes become slashes.
+std::string TexturePath(const std::string& storedName);
+
+}  // namespace quadrel::render
