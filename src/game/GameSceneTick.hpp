@@ -1,0 +1,55 @@
+// The game scene in the scene table: entry (sounds, resources, cursor, replay
+// store, music), the step with its input, and the drawn frame.
+#pragma once
+
+#include <array>
+#include <functional>
+
+#include "game/GameHud.hpp"
+#include "game/GameScene.hpp"
+#include "scenes/SceneServices.hpp"
+
+namespace quadrel {
+
+constexpr int kGameModelCount = 11;
+
+// The models in the order the drawing numbers them.
+extern const char* const kGameModelFiles[kGameModelCount];
+
+class GameSceneTick final : public Scene, public DisplayModeSwitch {
+ public:
+  // loadSounds: loads the four sounds (once per run); negative after a fatal report.
+  GameSceneTick(SceneServices& services, GameScene& game, GameSound& sound,
+                std::function<int32_t()> loadSounds);
+
+  SceneId Id() const override { return Game; }
+  FixedStepClock& Clock() override { return game_.vars.clock; }
+  bool InputInsideStep() const override { return true; }
+  bool ChecksSceneAfterInput() const override { return true; }
+  int32_t Initialise(AppContext& ctx) override;  // EnterGameScene
+  void StepInput(AppContext& ctx) override;       // GameInput
+  void Update(AppContext& ctx) override;          // GameUpdate
+  void Draw(AppContext& ctx) override;            // DrawGameScene
+
+  // Alt+Enter and a device that must be reset: switch, reload, cursor.
+  void ChangeMode(AppContext& ctx) override;
+  // Negative after the fatal report of a missing model.
+  int32_t LoadGameResources();
+
+  GameScene& game() { return game_; }
+
+ private:
+  void DrawField(const AppContext& ctx);
+  void DrawTexts(const HudLayout& layout);
+
+  SceneServices& s_;
+  GameScene& game_;
+  GameSound& sound_;
+  std::function<int32_t()> loadSounds_;
+  std::array<render::Mesh*, kGameModelCount> models_{};
+  render::Font* smallFont_ = nullptr;
+  render::Font* bigFont_ = nullptr;
+  HudLayout layout_;
+};
+
+}  // namespace quadrel

@@ -1,0 +1,37 @@
+// What the scenes reach the platform through: drawing, input devices, sound,
+// the millisecond clock and the window's cursor. The program passes the SDL
+// and OpenGL services, tests the headless ones.
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+
+#include "game/GameScene.hpp"
+#include "platform/Clock.hpp"
+#include "platform/Graphics.hpp"
+
+namespace quadrel {
+
+class SceneWindow {
+ public:
+  virtual ~SceneWindow() = default;
+  // Shows or hides the mouse cursor; a hidden cursor in the game also takes
+  // the mouse in relative mode so movement never stops at a screen edge.
+  virtual void ShowCursor(bool show) = 0;
+};
+
+struct SceneServices {
+  render::Graphics& graphics;
+  GameInputDevice& input;
+  platform::Clock& clock;
+  SceneWindow& window;
+  // Creates the input and sound devices (the title's first tick, after the display).
+  std::function<void()> startDevices = [] {};
+  // Ends the program with this exit code.
+  std::function<void(int)> quit = [](int) {};
+  // Calendar time for the ranking's time stamps.
+  std::function<std::time_t()> calendarNow = [] { return std::time(nullptr); };
+};
+
+}  // namespace quadrel

@@ -1,0 +1,185 @@
+#include "scenes/TitleScene.hpp"
+
+#include <cstring>
+
+#include "replay/ReplayStore.hpp"
+
+namespace quadrel {
+
+using namespace render;
+
+namespace {
+
+constexpr int32_t kIdleSteps = 900;
+
+struct ButtonBox {
+  const char* text;
+  int32_t x, y, halfWidth, halfHeight;
+  TitleButton result;
+};
+
+// In screen order; the hit test takes the first match.
+constexpr ButtonBox kButtons[] = {
+    {"[ Game Start ]", 320, 260, 84, 16, StartButton},
+    {"[ Playback Replay ]", 320, 320, 116, 16, PlaybackButton},
+    {"[ Exit ]", 320, 380, 44, 16, ExitButton},
+};
+
+bool Over(const ButtonBox& b, int32_t x, int32_t y) {
+  return b.x - b.halfWidth < x && x < b.x + b.halfWidth && b.y - b.halfHeight < y &&
+         y < b.y + b.halfHeight;
+}
+
+}  // namespace
+
+TitleButton HitTestTitleButtons(int32_t x, int32_t y) {
+  for (const ButtonBox& b : kButtons)
+    if (Over(b, x, y)) return b.result;
+  return NoButton;
+}
+
+int32_t TitleScene::Initialise(AppContext& ctx) {
+  if (!devicesCreated_) {
+    devicesCreated_ = true;
+    if (s_.graphics.InitDirect3D(ctx.fullScreen) < 0) return kFail;
+    s_.startDevices();
+  }
+  if (!s_.graphics.DeviceCreated()) return kFail;
+  if (loaded_) return kOk;
+  Load();
+  loaded_ = true;
+  idleCounter_ = kIdleSteps;
+  ctx.score = 0;
+  std::memset(&keyboard_, 0, sizeof keyboard_);
+  std::memset(&previousKeyboard_, 0x80, sizeof previousKeyboard_);
+  std::memset(previousMouse_.rgbButtons, 0x80, sizeof previousMouse_.rgbButtons);
+  s_.window.ShowCursor(true);
+  pulsePhase_ = 0;
+  hoverMissCount_ = 0;
+  ctx.finishTime = s_.calendarNow();
+  ctx.finishLocalTime = LocalTime(ctx.finishTime);
+  BeginFadeIn(clock_);
+  return kOk;
+}
+
+void TitleScene::Load() {
+  Graphics& g = s_.graphics;
+  g.ResetRenderStates();
+  g.SetMainLight(Light{}, Vec3{0, 0, 0}, 1);
+  g.SetFog(1, 0xFF000000u, 100.0f, 180.0f);
+  g.SetGammaLevel(255);
+  g.SetSamplerState(0, ss::AddressU, ss::AddressClamp);
+  g.SetShadowProjection(Vec3{0, 50, -50}, Vec3{0, 0.1f, 0}, Vec3{0, 1, 0},
+                        ColourValue{0.6f, 0.6f, 0.6f, 1.0f});
+  Camera& camera = g.GetCamera();
+  camera.eye = Vec3{0, 20, -70};
+  camera.at = Vec3{0, 25, 0};
+  camera.up = Vec3{0, 1, 0};
+  camera.fovDegrees = 45.0f;
+  camera.nearPlane = 1.0f;
+  camera.farPlane = 300.0f;
+  g.SetClearColour(0xFF000000u);
+  g.DestroyAllFonts();
+  g.CreateFontObject(buttonFont_);
+  g.CreateFontObject(titleFont_);
+  if (buttonFont_) buttonFont_->Create("Times New Roman", 32, 700, 0);
+  if (titleFont_) titleFont_->Create("Times New Roman", 72, 700, 0);
+  g.LoadBackground("./texture/title.dds", 640, 480);
+}
+
+void TitleScene::ChangeMode(AppContext& ctx) {
+  s_.graphics.ChangeDisplayMode(ctx.fullScreen, ctx.windowWidth, ctx.windowHeight);
+  Load();
+  s_.window.ShowCursor(true);
+}
+
+void TitleScene::Input(AppContext& ctx) {
+  if (clock_.nextScene >= 0) return;
+  s_.input.ReadMouse(mouse_);
+  s_.input.ReadKeyboard(keyboard_);
+  const uint8_t* keys = keyboard_.keys;
+  if ((IsDown(keys[key::LeftAlt]) || IsDown(keys[key::RightAlt])) && IsDown(keys[key::Enter])) {
+    ctx.fullScreen = ctx.fullScreen ? 0 : 1;
+    ChangeMode(ctx);
+  }
+  if (IsDown(mouse_.rgbButtons[0]) && !IsDown(previousMouse_.rgbButtons[0])) {
+    switch (HitTestTitleButtons(ctx.mouseX, ctx.mouseY)) {
+      case StartButton:
+        ctx.replayMode = Recording;
+        clock_.nextScene = Game;
+        break;
+      case ExitButton:
+        s_.quit(0);
+        break;
+      case PlaybackButton:
+        clock_.nextScene = ReplaySelect;
+        break;
+      case NoButton:
+        break;
+    }
+  }
+  previousMouse_ = mouse_;
+  previousKeyboard_ = keyboard_;
+}
+
+void TitleScene::Update(AppContext&) {
+  idleCounter_ -= 1;
+  if (idleCounter_ == 0) {
+    // Fifteen idle seconds show the ranking, even over a choice still fading.
+    pulsePhase_ = 0;
+    clock_.nextScene = Ranking;
+  } else if (clock_.nextScene < 0) {
+    AdvanceFade(clock_);
+    return;
+  }
+  clock_.fadeAlpha += 8;
+  if (clock_.fadeAlpha > 255) clock_.fadeAlpha = 255;
+}
+
+void TitleScene::DrawButton(const char* text, int32_t x, int32_t y, int32_t halfWidth,
+                            int32_t halfHeight, const AppContext& ctx) {
+  // During a fade-out the chosen button stays lit under the frozen mouse.
+  if (clock_.nextScene < 0) {
+    frozenX_ = ctx.mouseX;
+    frozenY_ = ctx.mouseY;
+  }
+  int32_t alpha = pulsePhase_ < 256 ? 255 - pulsePhase_ : pulsePhase_ - 256;
+  if (!Over(ButtonBox{text, x, y, halfWidth, halfHeight, NoButton}, frozenX_, frozenY_)) {
+    alpha = 80;
+    hoverMissCount_ += 1;
+  }
+  if (buttonFont_) {
+    const uint32_t a = static_cast<uint32_t>(alpha) << 24;
+    buttonFont_->DrawTextShadow(text, x, y, 3, kTextCenter | kTextVCenter, a | 0x00FFFF00u,
+                                a | 0x00323232u);
+  }
+}
+
+void TitleScene::Draw(AppContext& ctx) {
+  Graphics& g = s_.graphics;
+  const int32_t r = g.BeginFrame();
+  if (r < 0) {
+    if (r == kDeviceNotReset) ChangeMode(ctx);
+    return;
+  }
+  g.DrawBackground();
+  g.ApplyCamera();
+  const int32_t extra = (idleCounter_ > 0 && clock_.nextScene >= 0) ? 56 : 0;
+  pulsePhase_ = (pulsePhase_ + 8 + extra) % 512;
+  if (titleFont_)
+    titleFont_->DrawTextShadow("Q  u  a  d  r  e  l", 320, 120, 3, kTextCenter, 0xFF0064FFu,
+                               0xFF323232u);
+  hoverMissCount_ = 0;
+  for (const ButtonBox& b : kButtons) DrawButton(b.text, b.x, b.y, b.halfWidth, b.halfHeight, ctx);
+  if (hoverMissCount_ == 3) pulsePhase_ = 0;
+  if (clock_.nextScene != kFadeIdle) {
+    g.FadeQuad(static_cast<uint32_t>(clock_.fadeAlpha) << 24);
+    if (FadeOutComplete(clock_)) {
+      loaded_ = false;
+      ctx.scene = clock_.nextScene;
+    }
+  }
+  g.EndFrame();
+}
+
+}  // namespace quadrel

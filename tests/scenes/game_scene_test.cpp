@@ -1,0 +1,239 @@
+// The game scene on headless services: entry, the order of one frame's draw
+// calls, notices over the fade, blinking option bars, the hand-over, and
+// recorded games played on the scene to their end.
+#include <filesystem>
+#include <fstream>
+
+#include "SceneRig.hpp"
+#include "game/Diagnostics.hpp"
+#include "game/Physics.hpp"
+#include "replay/ReplayCheck.hpp"
+
+namespace fs = std::filesystem;
+
+namespace quadrel::test {
+namespace {
+
+TEST(GameSceneEntry, LoadsSoundsOnceModelsFontsAndStartsTheMusic) {
+  SceneRig rig;
+  rig.ctx.replayMode = Recording;
+  rig.StartLog();
+  ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
+  ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
+  EXPECT_EQ(rig.soundLoads, 1);
+  EXPECT_EQ(rig.sound.music, 1);
+  EXPECT_EQ(rig.graphics.MeshCount(), kGameModelCount);
+  EXPECT_EQ(rig.graphics.FontCount(), 2);
+  EXPECT_FALSE(rig.window.visible);  // full screen hides the cursor
+  EXPECT_EQ(rig.graphics.Background(), "./texture/back.dds");
+  int previous = -1;
+  for (const char* file : kGameModelFiles) {
+    const int at = rig.Find(std::string("Load(\"") + file + "\")");
+    EXPECT_GT(at, previous) << file;
+    previous = at;
+  }
+  EXPECT_EQ(rig.ctx.phase, LevelIntro);
+  EXPECT_EQ(rig.game.vars.clock.fadeAlpha, 254);
+}
+
+TEST(GameSceneEntry, AMissingModelIsAFatalReport) {
+  struct Sink : MessageSink {
+    std::vector<std::string> shown;
+    int quit = -1;
+    void ShowMessage(const std::string& c, const std::string& t) override { shown.push_back(c + ":" + t); }
+    void RequestQuit(int code) override { quit = code; }
+  } sink;
+  SetMessageSink(&sink);
+  SceneRig rig;
+  rig.graphics.SetMeshLoadResult("./model/wall.x", render::kFail);
+  EXPECT_LT(rig.gameScene.Initialise(rig.ctx), 0);
+  EXPECT_LT(rig.gameScene.Initialise(rig.ctx), 0);
+  SetMessageSink(nullptr);
+  ASSERT_GE(sink.shown.size(), 2u);
+  EXPECT_EQ(sink.shown[0], "Debug:Xファイルの読み込みに失敗しました。");
+  EXPECT_NE(sink.shown[1].find("GameMain.cpp"), std::string::npos);
+  EXPECT_NE(sink.shown[1].find("244"), std::string::npos);
+  EXPECT_EQ(sink.quit, 1);
+}
+
+TEST(GameSceneFrame, DrawsFieldThenTextsThenFadeThenOverlayInOrder) {
+  SceneRig rig;
+  ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
+  rig.ctx.bars[0].x = 3.0;
+  rig.ctx.balls[0].launched = 1;
+  rig.ctx.balls[0].x = 1.0;
+  rig.ctx.balls[0].y = 10.0;
+  rig.ctx.balls[0].scale = 1.0;
+  rig.ctx.ballsLaunched = 1;
+  rig.ctx.ballStock = 3;
+  SpawnItem(rig.ctx, 5.0, 20.0, OptionItem);
+  rig.StartLog();
+  rig.gameScene.Draw(rig.ctx);
+  const std::vector<std::string> expected = {
+      "BeginFrame()",
+      "DrawBackground()",
+      "ApplyCamera()",
+      "SetRenderState(28,0)",     // fog off
+      "SetRenderState(137,0)",    // lighting off
+      "SetRenderState(52,0)",     // stencil off
+      ".SetScale(30,30,30)",      // the floor
+      ".Draw(0)",
+      "SetRenderState(137,1)",
+      "SetRenderState(28,1)",
+      ".SetPosition(-24.5,28,0)",  // the walls
+      ".SetPosition(24.5,28,0)",
+      ".SetRotation(0.5,-1,-1,0)",  // the first block
+      ".SetPosition(-20,50,0)",
+      ".SetPosition(5,20,0.1)",  // the item
+      ".SetPosition(1,10,0)",            // the ball
+      ".SetPosition(3,4,0)",             // the bar
+      "DrawTextShadow(\"00000000\",0,0,3,0,0xFF0096FF,0xFF323232)",
+      "DrawText(\"LEVEL\",580,0,1,0xFFFFFF00)",
+      "\"x 1\"",
+      "DrawText(\"BALL REST\",580,120,1,0xFFFFFF00)",
+      "DrawTextShadow(\" 2\",580,140,3,1,0xFFFFFFFF,0xFF323232)",
+      "\"L E V E L  1\",470,220",  // the banner, sliding in
+      "FadeQuad(0xFE000000)",
+      "DrawText(\"FPS:0.00\",0,460,0,0xFFFFFF00)",
+      "EndFrame()",
+  };
+  int at = -1;
+  for (const std::string& call : expected) {
+    const int found = rig.Find(call, at + 1);
+    ASSERT_GT(found, at) << "missing or out of order: " << call;
+    at = found;
+  }
+  EXPECT_EQ(rig.Count(".Draw(1)"), 2 + 50 + 1 + 1 + 1);
+}
+
+TEST(GameSceneFrame, ReplayGappedStaysVisibleOverTheFade) {
+  SceneRig rig;
+  ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
+  rig.ctx.gapMarker = 99.0;
+  rig.game.vars.clock.nextScene = Title;
+  rig.game.vars.clock.fadeAlpha = 200;
+  rig.StartLog();
+  rig.gameScene.Draw(rig.ctx);
+  const int fade = rig.Find("FadeQuad(0xC8000000)");
+  const int gap = rig.Find("DrawText(\"Replay Gapped!\",320,240,1,0xFFFF0000)");
+  ASSERT_GE(fade, 0);
+  EXPECT_GT(gap, fade);
+}
+
+TEST(GameSceneFrame, OptionBarsAreBlendedAndBlinkInTheirLastSteps) {
+  SceneRig rig;
+  ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
+  Bar& option = rig.ctx.bars[1];
+  option.active = 1;
+  option.scale = 1.0;
+  option.x = -7.0;
+  option.y = 3.9;
+  option.lifetime = 179;
+  rig.StartLog();
+  rig.gameScene.Draw(rig.ctx);
+  const int position = rig.Find(".SetPosition(-7,3.9,0)");
+  ASSERT_GE(position, 0);
+  EXPECT_NE(rig.Log()[position + 1].find("SetRenderState"), std::string::npos);  // no draw: odd count
+  option.lifetime = 178;
+  rig.StartLog();
+  rig.gameScene.Draw(rig.ctx);
+  const int blend = rig.Find("SetRenderState(27,1)");
+  const int drawn = rig.Find(".SetPosition(-7,3.9,0)", blend);
+  ASSERT_GT(drawn, blend);
+  EXPECT_NE(rig.Log()[drawn + 1].find(".Draw(1)"), std::string::npos);
+}
+
+TEST(GameSceneFrame, ACompletedFadeResetsTheGameStopsTheSoundAndSwitches) {
+  SceneRig rig;
+  ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
+  rig.ctx.ballsLaunched = 2;
+  rig.game.vars.clock.nextScene = Ranking;
+  rig.game.vars.clock.fadeAlpha = 255;
+  rig.gameScene.Draw(rig.ctx);
+  EXPECT_EQ(rig.ctx.scene, Ranking);
+  EXPECT_EQ(rig.sound.stops, 1);
+  EXPECT_EQ(rig.ctx.ballsLaunched, 0);
+  EXPECT_EQ(rig.game.vars.gameSceneLoaded, 0);
+}
+
+TEST(GameSceneFrame, ADeviceThatMustBeResetReloadsAndSkipsTheFrame) {
+  SceneRig rig;
+  ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
+  rig.graphics.QueueBeginFrameResult(render::kDeviceNotReset);
+  rig.StartLog();
+  rig.gameScene.Draw(rig.ctx);
+  EXPECT_GE(rig.Find("ChangeDisplayMode(1"), 0);
+  EXPECT_EQ(rig.Find("EndFrame()"), -1);
+  EXPECT_EQ(rig.graphics.MeshCount(), kGameModelCount);
+  EXPECT_EQ(rig.graphics.FontCount(), 2);
+}
+
+// Plays a golden replay on the game scene from the replay folder of a fresh
+// working directory.
+class GoldenOnScene : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = fs::current_path();
+    dir_ = fs::temp_directory_path() /
+           ("quadrel-scene-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "replay");
+    fs::current_path(dir_);
+  }
+  void TearDown() override {
+    fs::current_path(previous_);
+    fs::remove_all(dir_);
+  }
+  // Returns the rig after the playback ended, with the recorded scores checked.
+  void Play(SceneRig& rig, const std::string& name) {
+    fs::copy_file(fs::path(QUADREL_GOLDEN_DIR) / name, dir_ / "replay" / name);
+    std::vector<TracePoint> trace;
+    ASSERT_EQ(CheckReplay((dir_ / "replay" / name).string(), &trace).outcome, ReplayCheck::Outcome::Ok);
+    rig.ctx.scene = Game;
+    rig.ctx.replayMode = Playback;
+    std::snprintf(rig.ctx.replayFileName, sizeof rig.ctx.replayFileName, "%s", name.c_str());
+    ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
+    size_t next = 0;
+    int guard = 0;
+    while (rig.ctx.replayMode == Playback && guard++ < 200000) {
+      if (next < trace.size() && trace[next].frame == rig.ctx.frameNumber) {
+        ASSERT_EQ(rig.ctx.score, trace[next].score) << "frame " << rig.ctx.frameNumber;
+        ++next;
+      }
+      rig.GameFrame();
+    }
+    EXPECT_EQ(next, trace.size());
+    EXPECT_NE(rig.ctx.gapMarker, 99.0);
+  }
+  fs::path previous_, dir_;
+};
+
+TEST_F(GoldenOnScene, ALostGamePlaysToItsRecordedClickAndReturnsToTheTitle) {
+  SceneRig rig;
+  rig.StartLog();
+  Play(rig, "00109920_20050512_090421.rep");
+  EXPECT_EQ(rig.ctx.replayMode, Off);
+  EXPECT_EQ(rig.game.vars.clock.nextScene, Title);
+  EXPECT_GT(rig.Count("\"Replay Mode\""), 100);
+  EXPECT_EQ(rig.Count("Replay Gapped!"), 0);
+  for (int i = 0; i < 40 && rig.ctx.scene == Game; ++i) rig.GameFrame();
+  EXPECT_EQ(rig.ctx.scene, Title);
+}
+
+TEST_F(GoldenOnScene, AnAllClearGameEndsItsPlaybackThenTheViewersClickLeaves) {
+  SceneRig rig;
+  Play(rig, "77600680_20050517_143926.rep");
+  EXPECT_EQ(rig.ctx.replayMode, PlaybackEnded);
+  while (rig.ctx.phase != AllClear) rig.GameFrame();
+  // The presentation runs on the clock; a click counts once it has finished.
+  while (rig.game.vars.bannerStage <= 128) rig.GameFrame();
+  EXPECT_EQ(rig.ctx.score, 77600680);
+  rig.input.Button(true);
+  rig.GameFrame();
+  EXPECT_EQ(rig.game.vars.clock.nextScene, Title);
+  EXPECT_EQ(rig.ctx.replayMode, Off);
+  EXPECT_EQ(rig.ctx.gapMarker, 0.0);
+}
+
+}  // namespace
+}  // namespace quadrel::test
