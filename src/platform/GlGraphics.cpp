@@ -917,12 +917,13 @@ void GlGraphics::ApplyFixedStates() {
     glDepthFunc(CompareFunc(s[rs::ZFunc]));
   }
   if (changed({rs::CullMode})) {
-    // Front faces are clockwise on screen; the picture keeps that orientation.
+    // Front faces are clockwise as seen on the screen, and the picture is shown
+    // the way GL lays it out, so GL's clockwise is the same.
     if (s[rs::CullMode] == rv::CullNone) {
       glDisable(GL_CULL_FACE);
     } else {
       glEnable(GL_CULL_FACE);
-      glFrontFace(GL_CCW);
+      glFrontFace(GL_CW);
       glCullFace(s[rs::CullMode] == rv::CullCcw ? GL_BACK : GL_FRONT);
     }
   }
