@@ -3,6 +3,7 @@
 #  platform_gl_tests: draw through OpenGL on a private Xvfb display and read back.
 add_executable(platform_render_tests
   platform_render/headless_test.cpp
+  platform_render/shell_test.cpp
 )
 target_link_libraries(platform_render_tests PRIVATE quadrel_app quadrel_sample_assets GTest::gtest_main)
 gtest_discover_tests(platform_render_tests DISCOVERY_TIMEOUT 60)
