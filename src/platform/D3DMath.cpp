@@ -87,13 +87,15 @@ Matrix MatrixPerspectiveFovLH(float fovY, float aspect, float zNear, float zFar)
 }
 
 Matrix MatrixShadow(Vec4 light, Plane plane) {
+  // (P . L) I - P L^T with the plane normalised: w stays positive in front of
+  // the plane, so the flattened geometry is not clipped away.
   const Plane p = PlaneNormalize(plane);
-  const float d = -(p.a * light.x + p.b * light.y + p.c * light.z + p.d * light.w);
+  const float dot = p.a * light.x + p.b * light.y + p.c * light.z + p.d * light.w;
   const float pv[4] = {p.a, p.b, p.c, p.d};
   const float lv[4] = {light.x, light.y, light.z, light.w};
   Matrix r{};
   for (int i = 0; i < 4; ++i)
-    for (int j = 0; j < 4; ++j) r.m[i][j] = pv[i] * lv[j] + (i == j ? d : 0.0f);
+    for (int j = 0; j < 4; ++j) r.m[i][j] = (i == j ? dot : 0.0f) - pv[i] * lv[j];
   return r;
 }
 

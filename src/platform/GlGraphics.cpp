@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "platform/D3DMath.hpp"
 #include "platform/FontFace.hpp"
@@ -20,19 +21,20 @@ namespace {
 
 constexpr size_t kOverlayRingBytes = size_t(1) << 21;  // 2 MiB of text vertices per frame
 
-const char* const kMainVertex = R"(#version 330 core
+// The fixed-function rules as one shader source; each combination of the
+// switches below is compiled on first use, so that no pixel pays for a rule
+// that is off (the software rasteriser runs both sides of a branch).
+//   LIGHTING, TEXTURED, FOG, SPECULAR, ALPHA_TEST, VERTEX_COLOUR
+const char* const kMainVertex = R"(
 layout(location = 0) in vec3 aPosition;
 layout(location = 1) in vec3 aNormal;
 layout(location = 2) in vec2 aUv;
 layout(location = 3) in vec4 aColour;
 uniform mat4 uWorldView;
 uniform mat4 uProjection;
+#if LIGHTING
 uniform mat3 uNormalMatrix;
-uniform bool uLighting;
-uniform bool uLightEnabled;
-uniform bool uSpecularEnable;
-uniform bool uUseVertexColour;
-uniform vec3 uLightDir;   // towards the light, view space
+uniform vec3 uLightDir;  // towards the light, view space
 uniform vec4 uLightDiffuse;
 uniform vec4 uLightSpecular;
 uniform vec4 uLightAmbient;
@@ -42,78 +44,109 @@ uniform vec4 uMatAmbient;
 uniform vec4 uMatSpecular;
 uniform vec4 uMatEmissive;
 uniform float uMatPower;
-uniform bool uFog;
+#endif
+#if FOG
 uniform float uFogStart;
 uniform float uFogEnd;
-out vec4 vDiffuse;
-out vec3 vSpecular;
-out vec2 vUv;
 out float vFog;
+#endif
+out vec4 vDiffuse;
+#if SPECULAR
+out vec3 vSpecular;
+#endif
+#if TEXTURED
+out vec2 vUv;
+#endif
 void main() {
   vec4 viewPosition = uWorldView * vec4(aPosition, 1.0);
   gl_Position = uProjection * viewPosition;
   gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;  // depth 0..1 as the game's projection gives it
+#if TEXTURED
   vUv = aUv;
-  vec4 diffuseSource = uUseVertexColour ? aColour : uMatDiffuse;
-  if (uLighting) {
-    vec3 n = uNormalMatrix * aNormal;  // not renormalised
-    vec3 colour = uMatEmissive.rgb + uMatAmbient.rgb * uGlobalAmbient.rgb;
-    vec3 specular = vec3(0.0);
-    if (uLightEnabled) {
-      colour += uMatAmbient.rgb * uLightAmbient.rgb;
-      float nl = dot(n, uLightDir);
-      if (nl > 0.0) {
-        colour += diffuseSource.rgb * uLightDiffuse.rgb * nl;
-        if (uSpecularEnable) {
-          vec3 h = normalize(normalize(-viewPosition.xyz) + uLightDir);
-          float nh = dot(n, h);
-          if (nh > 0.0) specular = uMatSpecular.rgb * uLightSpecular.rgb * pow(nh, uMatPower);
-        }
-      }
-    }
-    vDiffuse = vec4(clamp(colour, 0.0, 1.0), diffuseSource.a);
-    vSpecular = clamp(specular, 0.0, 1.0);
-  } else {
-    vDiffuse = uUseVertexColour ? aColour : vec4(1.0);
-    vSpecular = vec3(0.0);
-  }
-  vFog = uFog ? clamp((uFogEnd - viewPosition.z) / (uFogEnd - uFogStart), 0.0, 1.0) : 1.0;
+#endif
+#if LIGHTING
+#if VERTEX_COLOUR
+  vec4 diffuseSource = aColour;
+#else
+  vec4 diffuseSource = uMatDiffuse;
+#endif
+  vec3 n = uNormalMatrix * aNormal;  // not renormalised
+  vec3 colour = uMatEmissive.rgb + uMatAmbient.rgb * (uGlobalAmbient.rgb + uLightAmbient.rgb);
+  float nl = dot(n, uLightDir);
+  colour += diffuseSource.rgb * uLightDiffuse.rgb * max(nl, 0.0);
+  vDiffuse = vec4(clamp(colour, 0.0, 1.0), diffuseSource.a);
+#if SPECULAR
+  vec3 h = normalize(normalize(-viewPosition.xyz) + uLightDir);
+  float nh = dot(n, h);
+  vSpecular = (nl > 0.0 && nh > 0.0)
+      ? clamp(uMatSpecular.rgb * uLightSpecular.rgb * pow(nh, uMatPower), 0.0, 1.0)
+      : vec3(0.0);
+#endif
+#else
+#if VERTEX_COLOUR
+  vDiffuse = aColour;
+#else
+  vDiffuse = vec4(1.0);
+#endif
+#endif
+#if FOG
+  vFog = clamp((uFogEnd - viewPosition.z) / (uFogEnd - uFogStart), 0.0, 1.0);
+#endif
 }
 )";
 
-const char* const kMainFragment = R"(#version 330 core
+const char* const kMainFragment = R"(
 in vec4 vDiffuse;
+#if SPECULAR
 in vec3 vSpecular;
+#endif
+#if TEXTURED
 in vec2 vUv;
-in float vFog;
 uniform sampler2D uTexture;
-uniform bool uTextured;
-uniform bool uSpecularEnable;
+#endif
+#if FOG
+in float vFog;
 uniform vec3 uFogColour;
-uniform bool uAlphaTest;
+#endif
+#if ALPHA_TEST
 uniform int uAlphaFunc;
 uniform float uAlphaRef;
+#endif
 out vec4 oColour;
 void main() {
   vec4 c = vDiffuse;
-  if (uTextured) c *= texture(uTexture, vUv);
-  if (uSpecularEnable) c.rgb += vSpecular;
+#if TEXTURED
+  c *= texture(uTexture, vUv);
+#endif
+#if SPECULAR
+  c.rgb += vSpecular;
+#endif
+#if FOG
   c.rgb = mix(uFogColour, c.rgb, vFog);
-  if (uAlphaTest) {
-    float a = floor(c.a * 255.0 + 0.5);
-    bool pass = true;
-    if (uAlphaFunc == 1) pass = false;
-    else if (uAlphaFunc == 2) pass = a < uAlphaRef;
-    else if (uAlphaFunc == 3) pass = a == uAlphaRef;
-    else if (uAlphaFunc == 4) pass = a <= uAlphaRef;
-    else if (uAlphaFunc == 5) pass = a > uAlphaRef;
-    else if (uAlphaFunc == 6) pass = a != uAlphaRef;
-    else if (uAlphaFunc == 7) pass = a >= uAlphaRef;
-    if (!pass) discard;
-  }
-  oColour = clamp(c, 0.0, 1.0);
+#endif
+#if ALPHA_TEST
+  float a = floor(clamp(c.a, 0.0, 1.0) * 255.0 + 0.5);
+  bool pass = true;
+  if (uAlphaFunc == 1) pass = false;
+  else if (uAlphaFunc == 2) pass = a < uAlphaRef;
+  else if (uAlphaFunc == 3) pass = a == uAlphaRef;
+  else if (uAlphaFunc == 4) pass = a <= uAlphaRef;
+  else if (uAlphaFunc == 5) pass = a > uAlphaRef;
+  else if (uAlphaFunc == 6) pass = a != uAlphaRef;
+  else if (uAlphaFunc == 7) pass = a >= uAlphaRef;
+  if (!pass) discard;
+#endif
+  oColour = c;
 }
 )";
+
+std::string VariantSource(const char* body, int key) {
+  std::string src = "#version 330 core\n";
+  const char* names[6] = {"LIGHTING", "TEXTURED", "FOG", "SPECULAR", "ALPHA_TEST", "VERTEX_COLOUR"};
+  for (int i = 0; i < 6; ++i)
+    src += std::string("#define ") + names[i] + ((key >> i) & 1 ? " 1\n" : " 0\n");
+  return src + body;
+}
 
 const char* const kOverlayVertex = R"(#version 330 core
 layout(location = 0) in vec2 aPosition;  // picture pixels, top-left origin
@@ -156,6 +189,19 @@ void main() {
   ivec3 i = ivec3(c * 255.0 + 0.5);
   oColour = vec4(texelFetch(uGamma, ivec2(i.r, 0), 0).r, texelFetch(uGamma, ivec2(i.g, 0), 0).r,
                  texelFetch(uGamma, ivec2(i.b, 0), 0).r, 1.0);
+}
+)";
+
+// Straight-line ramps: one texture read and one multiply-add, which llvmpipe
+// can run on its fast 8-bit path.
+const char* const kPresentLinearFragment = R"(#version 330 core
+in vec2 vUv;
+uniform sampler2D uPicture;
+uniform vec4 uScale;
+uniform vec4 uBias;
+out vec4 oColour;
+void main() {
+  oColour = texture(uPicture, vUv) * uScale + uBias;
 }
 )";
 
@@ -332,8 +378,7 @@ class GlMesh final : public MeshBase {
 
   void DrawSubset(uint32_t i) override {
     if (i >= subsets_.size() || subsets_[i].count == 0) return;
-    g_.Prepare3D();
-    g_.UploadDrawUniforms(false);
+    if (!g_.Prepare3D(false)) return;
     if (g_.boundVao_ != vao_) {
       glBindVertexArray(vao_);
       g_.boundVao_ = vao_;
@@ -497,26 +542,13 @@ int32_t GlGraphics::CreateDevice() {
   if (!context_) return kFail;
   s3tc_ = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
 
-  mainProgram_ = CompileProgram(kMainVertex, kMainFragment);
   overlayProgram_ = CompileProgram(kOverlayVertex, kOverlayFragment);
   presentProgram_ = CompileProgram(kPresentVertex, kPresentFragment);
-  if (!mainProgram_ || !overlayProgram_ || !presentProgram_) {
+  presentLinearProgram_ = CompileProgram(kPresentVertex, kPresentLinearFragment);
+  if (!overlayProgram_ || !presentProgram_ || !presentLinearProgram_ || !Variant(kKeyLighting)) {
     ReleaseDevice();
     return kFail;
   }
-  const GLuint p = mainProgram_;
-  auto U = [p](const char* n) { return glGetUniformLocation(p, n); };
-  mu_ = MainUniforms{U("uWorldView"),     U("uProjection"),    U("uNormalMatrix"),
-                     U("uLighting"),      U("uLightEnabled"),  U("uSpecularEnable"),
-                     U("uUseVertexColour"), U("uTextured"),    U("uLightDir"),
-                     U("uLightDiffuse"),  U("uLightSpecular"), U("uLightAmbient"),
-                     U("uGlobalAmbient"), U("uMatDiffuse"),    U("uMatAmbient"),
-                     U("uMatSpecular"),   U("uMatEmissive"),   U("uMatPower"),
-                     U("uFog"),           U("uFogStart"),      U("uFogEnd"),
-                     U("uFogColour"),     U("uAlphaTest"),     U("uAlphaFunc"),
-                     U("uAlphaRef"),      U("uTexture")};
-  glUseProgram(mainProgram_);
-  glUniform1i(mu_.texture, 0);
   ou_ = OverlayUniforms{glGetUniformLocation(overlayProgram_, "uColour"),
                         glGetUniformLocation(overlayProgram_, "uMode"),
                         glGetUniformLocation(overlayProgram_, "uTexture")};
@@ -527,6 +559,10 @@ int32_t GlGraphics::CreateDevice() {
   glUseProgram(presentProgram_);
   glUniform1i(presentPicture_, 0);
   glUniform1i(presentGamma_, 1);
+  glUseProgram(presentLinearProgram_);
+  glUniform1i(glGetUniformLocation(presentLinearProgram_, "uPicture"), 0);
+  presentScale_ = glGetUniformLocation(presentLinearProgram_, "uScale");
+  presentBias_ = glGetUniformLocation(presentLinearProgram_, "uBias");
 
   // The picture: colour texture plus depth 24 / stencil 8.
   glGenTextures(1, &colourTexture_);
@@ -542,6 +578,7 @@ int32_t GlGraphics::CreateDevice() {
   glBindRenderbuffer(GL_RENDERBUFFER, depthStencil_);
   glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, kPictureWidth, kPictureHeight);
   glGenFramebuffers(1, &fbo_);
+  presentFilter_ = 0;
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colourTexture_, 0);
   glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
@@ -575,6 +612,7 @@ int32_t GlGraphics::CreateDevice() {
   boundVao_ = ~0u;
   boundTexture_ = ~0u;
   overlayOffset_ = 0;
+  pendingClear_ = false;
   deviceObjects_ = true;
   statesKnown_ = false;
   ForgetGlState();
@@ -614,9 +652,14 @@ void GlGraphics::ReleaseDevice() {
     if (v) glDeleteVertexArrays(1, &v);
     v = 0;
   };
-  delProgram(mainProgram_);
+  for (MainVariant& v : variants_) {
+    delProgram(v.program);
+    v = MainVariant{};
+  }
+  currentVariant_ = -1;
   delProgram(overlayProgram_);
   delProgram(presentProgram_);
+  delProgram(presentLinearProgram_);
   delTexture(colourTexture_);
   delTexture(gammaTexture_);
   if (depthStencil_) glDeleteRenderbuffers(1, &depthStencil_);
@@ -662,23 +705,33 @@ void GlGraphics::SwitchWindow(int32_t fullScreen, int32_t windowWidth, int32_t w
 }
 
 void GlGraphics::Clear(uint32_t colour) {
+  // Done by the frame's first operation: a background copy that covers the
+  // whole picture makes clearing the colour unnecessary.
+  pendingClear_ = true;
+  pendingClearColour_ = colour;
+  overlayOffset_ = 0;
+  drawCalls_ = 0;
+}
+
+void GlGraphics::FinishClear(bool colour) {
+  if (!pendingClear_) return;
+  pendingClear_ = false;
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   glViewport(0, 0, kPictureWidth, kPictureHeight);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   glDepthMask(GL_TRUE);
   glStencilMask(0xFF);
-  const ColourValue c = ArgbToColour(colour);
+  const ColourValue c = ArgbToColour(pendingClearColour_);
   glClearColor(c.r, c.g, c.b, c.a);
   glClearDepth(1.0);
   glClearStencil(0);
-  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+  glClear((colour ? GL_COLOR_BUFFER_BIT : 0) | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   statesKnown_ = false;
   ForgetGlState();
-  overlayOffset_ = 0;
-  drawCalls_ = 0;
 }
 
 int32_t GlGraphics::Present() {
+  FinishClear(true);
   int dw = 0, dh = 0;
   SDL_GL_GetDrawableSize(window_, &dw, &dh);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -688,20 +741,31 @@ int32_t GlGraphics::Present() {
   glDisable(GL_BLEND);
   glDisable(GL_CULL_FACE);
   glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-  glClearColor(0, 0, 0, 1);
-  glClear(GL_COLOR_BUFFER_BIT);
   const ViewRect r = Letterbox(dw, dh);
+  if (r.width != dw || r.height != dh) {  // black bars beside or above the picture
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+  }
+  const bool exact = r.width == kPictureWidth && r.height == kPictureHeight;
   // GL counts rows from the bottom; the letterbox is symmetric.
   glViewport(r.x, dh - r.y - r.height, r.width, r.height);
-  glUseProgram(presentProgram_);
-  glActiveTexture(GL_TEXTURE1);
-  glBindTexture(GL_TEXTURE_2D, gammaTexture_);
+  if (gammaLinear_) {
+    glUseProgram(presentLinearProgram_);
+    glUniform4f(presentScale_, gammaScale_, gammaScale_, gammaScale_, 0.0f);
+    glUniform4f(presentBias_, gammaBias_, gammaBias_, gammaBias_, 1.0f);
+  } else {
+    glUseProgram(presentProgram_);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, gammaTexture_);
+  }
   glActiveTexture(GL_TEXTURE0);
   glBindTexture(GL_TEXTURE_2D, colourTexture_);
   glBindSampler(0, 0);
-  const bool exact = r.width == kPictureWidth && r.height == kPictureHeight;
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, exact ? GL_NEAREST : GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, exact ? GL_NEAREST : GL_LINEAR);
+  if (presentFilter_ != (exact ? 1 : 2)) {
+    presentFilter_ = exact ? 1 : 2;
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, exact ? GL_NEAREST : GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, exact ? GL_NEAREST : GL_LINEAR);
+  }
   glBindVertexArray(emptyVao_);
   glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
   if (captureWindow_) {
@@ -731,6 +795,7 @@ int32_t GlGraphics::Present() {
 std::vector<uint8_t> GlGraphics::ReadPicture() {
   std::vector<uint8_t> pixels(size_t(kPictureWidth) * kPictureHeight * 4, 0);
   if (!fbo_) return pixels;
+  FinishClear(true);
   glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadPixels(0, 0, kPictureWidth, kPictureHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
@@ -812,17 +877,59 @@ GLuint GlGraphics::UploadPicture(const Picture& picture, bool mipmaps, int* leve
 }
 
 int32_t GlGraphics::LoadBackgroundPicture(const char* fileName, int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0 || width > 8192 || height > 8192) return kFail;
   Picture picture;
   if (!LoadPicture(fileName, picture)) return kFail;
-  backgroundTexture_ = UploadPicture(picture, false, nullptr);
-  if (!backgroundTexture_) return kFail;
-  // The picture is stretched to width x height; the frame shows its 640 x 480 corner.
-  backgroundUv_[0] = width > kPictureWidth ? float(kPictureWidth) / float(width) : 1.0f;
-  backgroundUv_[1] = height > kPictureHeight ? float(kPictureHeight) / float(height) : 1.0f;
+  // The picture stretched (bilinear) to a width x height surface, stored bottom
+  // row first like the frame, so that each frame is a straight copy.
+  const std::vector<uint8_t> rgba = DecodeLevelRgba(picture, 0);
+  const int pw = picture.Width(), ph = picture.Height();
+  std::vector<uint8_t> surface(size_t(width) * size_t(height) * 4);
+  for (int y = 0; y < height; ++y) {
+    const double sy = std::clamp((y + 0.5) * ph / height - 0.5, 0.0, double(ph - 1));
+    const int y0 = int(sy), y1 = std::min(y0 + 1, ph - 1);
+    const double fy = sy - y0;
+    uint8_t* dst = &surface[size_t(height - 1 - y) * size_t(width) * 4];
+    for (int x = 0; x < width; ++x) {
+      const double sx = std::clamp((x + 0.5) * pw / width - 0.5, 0.0, double(pw - 1));
+      const int x0 = int(sx), x1 = std::min(x0 + 1, pw - 1);
+      const double fx = sx - x0;
+      for (int k = 0; k < 4; ++k) {
+        const double top = rgba[(size_t(y0) * pw + x0) * 4 + k] * (1 - fx) +
+                           rgba[(size_t(y0) * pw + x1) * 4 + k] * fx;
+        const double bottom = rgba[(size_t(y1) * pw + x0) * 4 + k] * (1 - fx) +
+                              rgba[(size_t(y1) * pw + x1) * 4 + k] * fx;
+        dst[size_t(x) * 4 + k] = uint8_t(top * (1 - fy) + bottom * fy + 0.5);
+      }
+    }
+  }
+  glGenTextures(1, &backgroundTexture_);
+  glBindTexture(GL_TEXTURE_2D, backgroundTexture_);
+  boundTexture_ = ~0u;
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+               surface.data());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  glGenFramebuffers(1, &backgroundFbo_);
+  glBindFramebuffer(GL_FRAMEBUFFER, backgroundFbo_);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, backgroundTexture_,
+                         0);
+  const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  backgroundSize_[0] = width;
+  backgroundSize_[1] = height;
+  if (!complete || glGetError() != GL_NO_ERROR) {
+    ReleaseBackground();
+    return kFail;
+  }
   return kOk;
 }
 
 void GlGraphics::ReleaseBackground() {
+  if (backgroundFbo_ && context_) glDeleteFramebuffers(1, &backgroundFbo_);
+  backgroundFbo_ = 0;
   if (backgroundTexture_ && context_) {
     if (boundTexture_ == backgroundTexture_) boundTexture_ = ~0u;
     glDeleteTextures(1, &backgroundTexture_);
@@ -831,16 +938,25 @@ void GlGraphics::ReleaseBackground() {
 }
 
 int32_t GlGraphics::CopyBackground() {
-  if (!backgroundTexture_) return kFail;
-  const float u = backgroundUv_[0], v = backgroundUv_[1];
-  const float w = float(kPictureWidth), h = float(kPictureHeight);
-  const float quad[24] = {0, 0, 0, 0, w, 0, u, 0, 0, h, 0, v, w, 0, u, 0, w, h, u, v, 0, h, 0, v};
-  const float white[4] = {1, 1, 1, 1};
-  DrawOverlayTriangles(quad, 6, backgroundTexture_, 0, white, false);
+  if (!backgroundFbo_) return kFail;
+  // The surface's top-left 640 x 480 onto the frame, unfiltered: a plain copy,
+  // drawing states play no part. (Rows are stored bottom first.)
+  const int w = std::min(backgroundSize_[0], kPictureWidth);
+  const int h = std::min(backgroundSize_[1], kPictureHeight);
+  const int top = backgroundSize_[1];
+  const bool whole = w == kPictureWidth && h == kPictureHeight;
+  if (!whole) FinishClear(true);
+  glBindFramebuffer(GL_READ_FRAMEBUFFER, backgroundFbo_);
+  glBindFramebuffer(GL_DRAW_FRAMEBUFFER, fbo_);
+  glBlitFramebuffer(0, top - h, w, top, 0, kPictureHeight - h, w, kPictureHeight,
+                    GL_COLOR_BUFFER_BIT, GL_NEAREST);
+  glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+  FinishClear(false);
   return kOk;
 }
 
 void GlGraphics::BeginOverlay() {
+  FinishClear(true);
   if (mode_ == Mode::Overlay) return;
   glUseProgram(overlayProgram_);
   glDisable(GL_DEPTH_TEST);
@@ -884,23 +1000,133 @@ void GlGraphics::DrawOverlayTriangles(const float* vertices, int vertexCount, GL
   overlayOffset_ += bytes;
 }
 
-void GlGraphics::Prepare3D() {
+GlGraphics::MainVariant* GlGraphics::Variant(int key) {
+  MainVariant& v = variants_[size_t(key)];
+  if (v.program) return &v;
+  const std::string vs = VariantSource(kMainVertex, key);
+  const std::string fs = VariantSource(kMainFragment, key);
+  v.program = CompileProgram(vs.c_str(), fs.c_str());
+  if (!v.program) return nullptr;
+  const GLuint p = v.program;
+  auto U = [p](const char* n) { return glGetUniformLocation(p, n); };
+  v.u = MainUniforms{U("uWorldView"),    U("uProjection"),    U("uNormalMatrix"),  U("uLightDir"),
+                     U("uLightDiffuse"), U("uLightSpecular"), U("uLightAmbient"),  U("uGlobalAmbient"),
+                     U("uMatDiffuse"),   U("uMatAmbient"),    U("uMatSpecular"),   U("uMatEmissive"),
+                     U("uMatPower"),     U("uFogStart"),      U("uFogEnd"),        U("uFogColour"),
+                     U("uAlphaFunc"),    U("uAlphaRef"),      U("uTexture")};
+  glUseProgram(p);
+  glUniform1i(v.u.texture, 0);
+  currentVariant_ = -1;
+  return &v;
+}
+
+GlGraphics::MainVariant* GlGraphics::Prepare3D(bool vertexColour) {
+  FinishClear(true);
+  const auto& s = state_.renderStates;
+  const bool lighting = s[rs::Lighting] != 0;
+  int key = 0;
+  if (lighting) key |= kKeyLighting;
+  if (!vertexColour && state_.texture) key |= kKeyTextured;
+  if (s[rs::FogEnable] &&
+      (s[rs::FogVertexMode] == rv::FogLinear || s[rs::FogTableMode] == rv::FogLinear))
+    key |= kKeyFog;
+  if (lighting && s[rs::SpecularEnable]) key |= kKeySpecular;
+  if (s[rs::AlphaTestEnable]) key |= kKeyAlphaTest;
+  if (vertexColour) key |= kKeyVertexColour;
+  MainVariant* v = Variant(key);
+  if (!v) return nullptr;
   if (mode_ != Mode::Draw3D) {
-    glUseProgram(mainProgram_);
     glBindSampler(0, sampler_);
     mode_ = Mode::Draw3D;
     appliedSerial_ = 0;
     boundTexture_ = ~0u;
-    useVertexColour_ = -1;
-    materialKnown_ = false;
+    currentVariant_ = -1;
+  }
+  if (currentVariant_ != key) {
+    glUseProgram(v->program);
+    currentVariant_ = key;
   }
   if (appliedSerial_ != state_.serial) {
-    ApplyFixedStates();
+    ApplyGlStates();
     appliedSerial_ = state_.serial;
   }
+  if (!v->known || v->serial != state_.serial) {
+    ApplyVariantUniforms(*v);
+    v->serial = state_.serial;
+  }
+  const Matrix worldView = MatrixMultiply(state_.world, state_.view);
+  glUniformMatrix4fv(v->u.worldView, 1, GL_FALSE, &worldView.m[0][0]);
+  if (lighting) {
+    float n[9];
+    NormalMatrix(worldView, n);
+    glUniformMatrix3fv(v->u.normalMatrix, 1, GL_FALSE, n);
+    const Material& m = state_.material;
+    if (!v->materialKnown || std::memcmp(&v->material, &m, sizeof(Material)) != 0) {
+      SetColour(v->u.matDiffuse, m.diffuse);
+      SetColour(v->u.matAmbient, m.ambient);
+      SetColour(v->u.matSpecular, m.specular);
+      SetColour(v->u.matEmissive, m.emissive);
+      glUniform1f(v->u.matPower, m.power);
+      v->material = m;
+      v->materialKnown = true;
+    }
+  }
+  const GLuint texture = (key & kKeyTextured) ? state_.texture : 0;
+  if (boundTexture_ != texture) {
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    boundTexture_ = texture;
+  }
+  return v;
 }
 
-void GlGraphics::ApplyFixedStates() {
+void GlGraphics::ApplyVariantUniforms(MainVariant& v) {
+  const auto& s = state_.renderStates;
+  const bool all = !v.known;
+  if (all || v.ambient != s[rs::Ambient]) {
+    SetColour(v.u.globalAmbient, ArgbToColour(s[rs::Ambient]));
+    v.ambient = s[rs::Ambient];
+  }
+  if (all || v.fogStart != s[rs::FogStart] || v.fogEnd != s[rs::FogEnd] ||
+      v.fogColour != s[rs::FogColor]) {
+    glUniform1f(v.u.fogStart, BitsFloat(s[rs::FogStart]));
+    glUniform1f(v.u.fogEnd, BitsFloat(s[rs::FogEnd]));
+    const ColourValue fc = ArgbToColour(s[rs::FogColor]);
+    glUniform3f(v.u.fogColour, fc.r, fc.g, fc.b);
+    v.fogStart = s[rs::FogStart];
+    v.fogEnd = s[rs::FogEnd];
+    v.fogColour = s[rs::FogColor];
+  }
+  if (all || v.alphaFunc != s[rs::AlphaFunc] || v.alphaRef != s[rs::AlphaRef]) {
+    glUniform1i(v.u.alphaFunc, GLint(s[rs::AlphaFunc]));
+    glUniform1f(v.u.alphaRef, float(s[rs::AlphaRef] & 0xFF));
+    v.alphaFunc = s[rs::AlphaFunc];
+    v.alphaRef = s[rs::AlphaRef];
+  }
+  if (all || std::memcmp(&v.projection, &state_.projection, sizeof(Matrix)) != 0) {
+    glUniformMatrix4fv(v.u.projection, 1, GL_FALSE, &state_.projection.m[0][0]);
+    v.projection = state_.projection;
+  }
+  if (all || v.lightEnabled != state_.lightEnabled ||
+      std::memcmp(&v.view, &state_.view, sizeof(Matrix)) != 0 ||
+      std::memcmp(&v.light, &state_.light, sizeof(Light)) != 0) {
+    const Light& l = state_.light;
+    const Vec3 towards = Vec3Normalize(
+        Vec3TransformNormal(Vec3{-l.direction.x, -l.direction.y, -l.direction.z}, state_.view));
+    glUniform3f(v.u.lightDir, towards.x, towards.y, towards.z);
+    // A disabled light adds nothing.
+    const ColourValue none{0, 0, 0, 0};
+    SetColour(v.u.lightDiffuse, state_.lightEnabled ? l.diffuse : none);
+    SetColour(v.u.lightSpecular, state_.lightEnabled ? l.specular : none);
+    SetColour(v.u.lightAmbient, state_.lightEnabled ? l.ambient : none);
+    v.view = state_.view;
+    v.light = l;
+    v.lightEnabled = state_.lightEnabled;
+  }
+  v.known = true;
+}
+
+void GlGraphics::ApplyGlStates() {
   const auto& s = state_.renderStates;
   auto& a = appliedStates_;
   const bool all = !statesKnown_;
@@ -910,81 +1136,46 @@ void GlGraphics::ApplyFixedStates() {
       if (s[st] != a[st]) return true;
     return false;
   };
-  if (changed({rs::ZEnable, rs::ZWriteEnable, rs::ZFunc})) {
+  if (changed({rs::ZEnable})) {
     if (s[rs::ZEnable]) glEnable(GL_DEPTH_TEST);
     else glDisable(GL_DEPTH_TEST);
-    glDepthMask(s[rs::ZWriteEnable] ? GL_TRUE : GL_FALSE);
-    glDepthFunc(CompareFunc(s[rs::ZFunc]));
   }
+  if (changed({rs::ZWriteEnable})) glDepthMask(s[rs::ZWriteEnable] ? GL_TRUE : GL_FALSE);
+  if (changed({rs::ZFunc})) glDepthFunc(CompareFunc(s[rs::ZFunc]));
   if (changed({rs::CullMode})) {
-    // Front faces are clockwise on screen; the picture keeps that orientation.
+    // Front faces are clockwise as seen on the screen, and the picture is shown
+    // the way GL lays it out, so GL's clockwise is the same.
     if (s[rs::CullMode] == rv::CullNone) {
       glDisable(GL_CULL_FACE);
     } else {
       glEnable(GL_CULL_FACE);
-      glFrontFace(GL_CCW);
+      glFrontFace(GL_CW);
       glCullFace(s[rs::CullMode] == rv::CullCcw ? GL_BACK : GL_FRONT);
     }
   }
-  if (changed({rs::AlphaBlendEnable, rs::SrcBlend, rs::DestBlend, rs::BlendOp})) {
+  if (changed({rs::AlphaBlendEnable})) {
     if (s[rs::AlphaBlendEnable]) glEnable(GL_BLEND);
     else glDisable(GL_BLEND);
-    glBlendFunc(BlendFactor(s[rs::SrcBlend]), BlendFactor(s[rs::DestBlend]));
-    glBlendEquation(BlendEquation(s[rs::BlendOp]));
   }
-  if (changed({rs::StencilEnable, rs::StencilFunc, rs::StencilRef, rs::StencilMask,
-               rs::StencilWriteMask, rs::StencilFail, rs::StencilZFail, rs::StencilPass})) {
+  if (changed({rs::SrcBlend, rs::DestBlend}))
+    glBlendFunc(BlendFactor(s[rs::SrcBlend]), BlendFactor(s[rs::DestBlend]));
+  if (changed({rs::BlendOp})) glBlendEquation(BlendEquation(s[rs::BlendOp]));
+  if (changed({rs::StencilEnable})) {
     if (s[rs::StencilEnable]) glEnable(GL_STENCIL_TEST);
     else glDisable(GL_STENCIL_TEST);
+  }
+  if (changed({rs::StencilFunc, rs::StencilRef, rs::StencilMask}))
     glStencilFunc(CompareFunc(s[rs::StencilFunc]), GLint(s[rs::StencilRef] & 0xFF),
                   s[rs::StencilMask]);
-    glStencilMask(s[rs::StencilWriteMask]);
+  if (changed({rs::StencilWriteMask})) glStencilMask(s[rs::StencilWriteMask]);
+  if (changed({rs::StencilFail, rs::StencilZFail, rs::StencilPass}))
     glStencilOp(StencilOp(s[rs::StencilFail]), StencilOp(s[rs::StencilZFail]),
                 StencilOp(s[rs::StencilPass]));
-  }
   if (changed({rs::ColorWriteEnable})) {
     const uint32_t m = s[rs::ColorWriteEnable];
     glColorMask(m & 1, (m >> 1) & 1, (m >> 2) & 1, (m >> 3) & 1);
   }
-  if (changed({rs::Lighting})) glUniform1i(mu_.lighting, s[rs::Lighting] ? 1 : 0);
-  if (changed({rs::SpecularEnable})) glUniform1i(mu_.specularEnable, s[rs::SpecularEnable] ? 1 : 0);
-  if (changed({rs::Ambient})) SetColour(mu_.globalAmbient, ArgbToColour(s[rs::Ambient]));
-  if (changed({rs::FogEnable, rs::FogVertexMode, rs::FogTableMode, rs::FogStart, rs::FogEnd,
-               rs::FogColor})) {
-    const bool fog = s[rs::FogEnable] &&
-                     (s[rs::FogVertexMode] == rv::FogLinear || s[rs::FogTableMode] == rv::FogLinear);
-    glUniform1i(mu_.fog, fog ? 1 : 0);
-    glUniform1f(mu_.fogStart, BitsFloat(s[rs::FogStart]));
-    glUniform1f(mu_.fogEnd, BitsFloat(s[rs::FogEnd]));
-    const ColourValue fc = ArgbToColour(s[rs::FogColor]);
-    glUniform3f(mu_.fogColour, fc.r, fc.g, fc.b);
-  }
-  if (changed({rs::AlphaTestEnable, rs::AlphaFunc, rs::AlphaRef})) {
-    glUniform1i(mu_.alphaTest, s[rs::AlphaTestEnable] ? 1 : 0);
-    glUniform1i(mu_.alphaFunc, GLint(s[rs::AlphaFunc]));
-    glUniform1f(mu_.alphaRef, float(s[rs::AlphaRef] & 0xFF));
-  }
   a = s;
-
-  // Camera and light.
-  if (all || std::memcmp(&appliedProjection_, &state_.projection, sizeof(Matrix)) != 0) {
-    glUniformMatrix4fv(mu_.projection, 1, GL_FALSE, &state_.projection.m[0][0]);
-    appliedProjection_ = state_.projection;
-  }
-  if (all || std::memcmp(&appliedView_, &state_.view, sizeof(Matrix)) != 0 ||
-      std::memcmp(&appliedLight_, &state_.light, sizeof(Light)) != 0) {
-    const Light& l = state_.light;
-    const Vec3 towards = Vec3Normalize(
-        Vec3TransformNormal(Vec3{-l.direction.x, -l.direction.y, -l.direction.z}, state_.view));
-    glUniform3f(mu_.lightDir, towards.x, towards.y, towards.z);
-    SetColour(mu_.lightDiffuse, l.diffuse);
-    SetColour(mu_.lightSpecular, l.specular);
-    SetColour(mu_.lightAmbient, l.ambient);
-    appliedView_ = state_.view;
-    appliedLight_ = l;
-  }
-  glUniform1i(mu_.lightEnabled, state_.lightEnabled ? 1 : 0);
-
   // Stage-0 sampler.
   const uint32_t* sam = state_.samplerStates[0];
   if (all || std::memcmp(appliedSampler_, sam, sizeof appliedSampler_) != 0) {
@@ -1007,42 +1198,10 @@ void GlGraphics::ApplyFixedStates() {
   statesKnown_ = true;
 }
 
-void GlGraphics::UploadDrawUniforms(bool useVertexColour) {
-  const Matrix worldView = MatrixMultiply(state_.world, state_.view);
-  glUniformMatrix4fv(mu_.worldView, 1, GL_FALSE, &worldView.m[0][0]);
-  if (state_.renderStates[rs::Lighting]) {
-    float n[9];
-    NormalMatrix(worldView, n);
-    glUniformMatrix3fv(mu_.normalMatrix, 1, GL_FALSE, n);
-  }
-  if (useVertexColour_ != int(useVertexColour)) {
-    glUniform1i(mu_.useVertexColour, useVertexColour ? 1 : 0);
-    useVertexColour_ = int(useVertexColour);
-  }
-  const Material& m = state_.material;
-  if (!materialKnown_ || std::memcmp(&appliedMaterial_, &m, sizeof(Material)) != 0) {
-    SetColour(mu_.matDiffuse, m.diffuse);
-    SetColour(mu_.matAmbient, m.ambient);
-    SetColour(mu_.matSpecular, m.specular);
-    SetColour(mu_.matEmissive, m.emissive);
-    glUniform1f(mu_.matPower, m.power);
-    appliedMaterial_ = m;
-    materialKnown_ = true;
-  }
-  const GLuint texture = useVertexColour ? 0 : state_.texture;
-  if (boundTexture_ != texture) {
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glUniform1i(mu_.textured, texture ? 1 : 0);
-    boundTexture_ = texture;
-  }
-}
-
 void GlGraphics::DrawFadeQuad(uint32_t colour) {
-  Prepare3D();
+  if (!Prepare3D(true)) return;
   const ColourValue c = ArgbToColour(colour);
   glVertexAttrib4f(3, c.r, c.g, c.b, c.a);
-  UploadDrawUniforms(true);
   glBindVertexArray(fadeVao_);
   boundVao_ = fadeVao_;
   glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
@@ -1051,6 +1210,14 @@ void GlGraphics::DrawFadeQuad(uint32_t colour) {
 
 void GlGraphics::GammaChanged() {
   if (!gammaTexture_) return;
+  // Levels 0..255 give a straight line, entry i = first + step x i, so the
+  // window gets picture x scale + bias without a table look-up.
+  const GammaRamp& r = state_.gammaRamp;
+  const int first = r[0], step = int(r[1]) - int(r[0]);
+  gammaLinear_ = true;
+  for (int i = 0; i < 256 && gammaLinear_; ++i) gammaLinear_ = int(r[i]) == first + step * i;
+  gammaScale_ = float(255.0 * step / 65535.0);
+  gammaBias_ = float(first / 65535.0);
   glActiveTexture(GL_TEXTURE1);
   glBindTexture(GL_TEXTURE_2D, gammaTexture_);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 2);

@@ -6,6 +6,7 @@
 
 #include <epoxy/gl.h>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -63,22 +64,41 @@ class GlGraphics final : public GraphicsBase {
 
   struct MainUniforms {
     GLint worldView, projection, normalMatrix;
-    GLint lighting, lightEnabled, specularEnable, useVertexColour, textured;
     GLint lightDir, lightDiffuse, lightSpecular, lightAmbient, globalAmbient;
     GLint matDiffuse, matAmbient, matSpecular, matEmissive, matPower;
-    GLint fog, fogStart, fogEnd, fogColour;
-    GLint alphaTest, alphaFunc, alphaRef;
+    GLint fogStart, fogEnd, fogColour;
+    GLint alphaFunc, alphaRef;
     GLint texture;
   };
+  // One compiled combination of the fixed-function switches, with the
+  // uniform values it was last given.
+  struct MainVariant {
+    GLuint program = 0;
+    MainUniforms u{};
+    bool known = false;
+    uint32_t serial = 0;
+    uint32_t ambient = 0, fogStart = 0, fogEnd = 0, fogColour = 0, alphaFunc = 0, alphaRef = 0;
+    Light light{};
+    bool lightEnabled = false;
+    Matrix view{}, projection{};
+    Material material{};
+    bool materialKnown = false;
+  };
+  static constexpr int kKeyLighting = 1, kKeyTextured = 2, kKeyFog = 4, kKeySpecular = 8,
+                       kKeyAlphaTest = 16, kKeyVertexColour = 32;
   struct OverlayUniforms {
     GLint colour, mode, texture;
   };
 
   void DestroyContext();
-  // Makes the 3-D program current and the GL state match the device state.
-  void Prepare3D();
-  void ApplyFixedStates();
-  void UploadDrawUniforms(bool useVertexColour);
+  // Carries out the clear BeginFrame asked for (the colour too, or not).
+  void FinishClear(bool colour);
+  // Makes the variant for the device state current, with the GL state, its
+  // uniforms and the per-draw values (world, material, texture) in place.
+  MainVariant* Prepare3D(bool vertexColour);
+  MainVariant* Variant(int key);
+  void ApplyGlStates();
+  void ApplyVariantUniforms(MainVariant& v);
   void ForgetGlState() { appliedSerial_ = 0; mode_ = Mode::Unknown; }
   void BeginOverlay();
   // Text quads: x, y in picture pixels, u, v in the atlas.
@@ -95,31 +115,33 @@ class GlGraphics final : public GraphicsBase {
   int swapInterval_ = 1;
 
   GLuint fbo_ = 0, colourTexture_ = 0, depthStencil_ = 0;
-  GLuint mainProgram_ = 0, overlayProgram_ = 0, presentProgram_ = 0;
+  GLuint overlayProgram_ = 0, presentProgram_ = 0;
+  std::array<MainVariant, 64> variants_{};
+  int currentVariant_ = -1;
   GLuint fadeVao_ = 0, fadeVbo_ = 0;
   GLuint overlayVao_ = 0, overlayVbo_ = 0;
   GLuint emptyVao_ = 0;
   GLuint gammaTexture_ = 0;
   GLuint sampler_ = 0;
-  GLuint backgroundTexture_ = 0;
-  float backgroundUv_[2] = {1, 1};
-  MainUniforms mu_{};
+  GLuint backgroundTexture_ = 0, backgroundFbo_ = 0;
+  int backgroundSize_[2] = {0, 0};
   OverlayUniforms ou_{};
-  GLint presentPicture_ = -1, presentGamma_ = -1;
+  GLuint presentLinearProgram_ = 0;
+  GLint presentPicture_ = -1, presentGamma_ = -1, presentScale_ = -1, presentBias_ = -1;
+  int presentFilter_ = 0;  // 1 nearest, 2 linear
+  bool gammaLinear_ = true;
+  float gammaScale_ = 1.0f, gammaBias_ = 0.0f;
 
   Mode mode_ = Mode::Unknown;
   uint32_t appliedSerial_ = 0;
   std::array<uint32_t, rs::Count> appliedStates_{};
   bool statesKnown_ = false;
-  Light appliedLight_{};
-  Matrix appliedView_{}, appliedProjection_{};
   uint32_t appliedSampler_[ss::Count]{};
-  Material appliedMaterial_{};
-  bool materialKnown_ = false;
   GLuint boundTexture_ = ~0u;
-  int useVertexColour_ = -1;
   GLuint boundVao_ = ~0u;
 
+  bool pendingClear_ = false;
+  uint32_t pendingClearColour_ = 0;
   size_t overlayOffset_ = 0;  // bytes used in the overlay ring this frame
   std::vector<float> overlayScratch_;
 

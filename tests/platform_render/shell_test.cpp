@@ -1,0 +1,304 @@
+// The application shell with a fake clock and a fake window: the fixed-step
+// tick as machines of different speed see it, minimised windows, the ways the
+// loop ends, the stand-in scenes' hand-over, display-mode switch and single
+// instance.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <deque>
+#include <map>
+
+#include "SampleAssets.hpp"
+#include "app/MinimalScene.hpp"
+#include "app/Shell.hpp"
+#include "app/SingleInstance.hpp"
+#include "platform/Clock.hpp"
+#include "platform/HeadlessGraphics.hpp"
+
+namespace quadrel::app {
+namespace {
+
+using platform::FakeClock;
+
+class FakeWindow final : public WindowSystem, public SceneHost {
+ public:
+  explicit FakeWindow(FakeClock& clock) : clock_(clock) {}
+  bool PollEvent(WindowEvent& e) override {
+    if (events.empty()) return false;
+    e = events.front();
+    events.pop_front();
+    return true;
+  }
+  bool Minimised() override { return minimised; }
+  void Idle() override {
+    ++idles;
+    clock_.Advance(1);
+  }
+  bool AltEnterDown() override { return altEnter; }
+  void ShowCursor(bool show) override { cursorShown = show; }
+
+  std::deque<WindowEvent> events;
+  bool minimised = false;
+  bool altEnter = false;
+  bool cursorShown = false;
+  int idles = 0;
+
+ private:
+  FakeClock& clock_;
+};
+
+// A scene whose update and draw take a given time on the fake clock; it counts
+// steps and draws per FPS second (by the second's start time).
+class TimedScene final : public Scene {
+ public:
+  TimedScene(FakeClock& clock, uint32_t updateMs, uint32_t drawMs)
+      : clock_(clock), updateMs_(updateMs), drawMs_(drawMs) {}
+  SceneId Id() const override { return Title; }
+  FixedStepClock& Clock() override { return fixed_; }
+  int32_t Initialise(AppContext&) override {
+    ++initialised;
+    return initResult;
+  }
+  void Input(AppContext&) override { ++inputs; }
+  void Update(AppContext& ctx) override {
+    ++steps[ctx.secondBase];
+    clock_.Advance(updateMs_);
+  }
+  void Draw(AppContext& ctx) override {
+    ++draws[ctx.secondBase];
+    clock_.Advance(drawMs_);
+  }
+  std::map<int32_t, int> steps, draws;
+  int initialised = 0, inputs = 0;
+  int32_t initResult = 0;
+
+ private:
+  FakeClock& clock_;
+  uint32_t updateMs_, drawMs_;
+  FixedStepClock fixed_;
+};
+
+struct Loop {
+  explicit Loop(uint32_t updateMs, uint32_t drawMs, uint32_t start = 5000)
+      : clock(start), window(clock), scene(clock, updateMs, drawMs) {}
+  void RunUntil(uint32_t t) {
+    while (clock.Peek() < t) ASSERT_TRUE(shell.Pass());
+  }
+  AppContext ctx{};
+  FakeClock clock;
+  FakeWindow window;
+  TimedScene scene;
+  Shell shell{ctx, window, clock, {&scene, &scene, &scene, &scene}};
+};
+
+TEST(FrameLoop, AThirtyFpsMachineDrawsEverySecondStep) {
+  Loop loop(0, 33);  // drawing takes 33 ms
+  loop.RunUntil(5000 + 4000);
+  // Whole seconds after the first: 60 steps, about 30 draws.
+  int seconds = 0;
+  for (const auto& [base, steps] : loop.scene.steps) {
+    if (base == 0 || base == loop.ctx.secondBase) continue;  // first and unfinished
+    EXPECT_NEAR(steps, 60, 1) << base;
+    EXPECT_NEAR(loop.scene.draws[base], 30, 1) << base;
+    ++seconds;
+  }
+  EXPECT_GE(seconds, 2);
+  EXPECT_NEAR(loop.ctx.fps, 30.0, 1.5);
+}
+
+TEST(FrameLoop, AFastMachineDrawsEveryStepAndWaitsBetween) {
+  Loop loop(1, 2);
+  loop.RunUntil(5000 + 3000);
+  for (const auto& [base, steps] : loop.scene.steps) {
+    if (base == 0 || base == loop.ctx.secondBase) continue;
+    EXPECT_NEAR(steps, 60, 1);
+    EXPECT_EQ(loop.scene.draws[base], steps);  // every step drawn
+  }
+  EXPECT_NEAR(loop.ctx.fps, 60.0, 1.5);
+  // Most passes found nothing due and waited instead of spinning.
+  EXPECT_GT(loop.window.idles, 2000);
+}
+
+TEST(FrameLoop, ASlowMachineForgetsTheDebtAtEachSecond) {
+  Loop loop(25, 0);  // one step takes 25 ms: 40 a second at most
+  loop.RunUntil(5000 + 5000);
+  int total = 0, seconds = 0;
+  for (const auto& [base, steps] : loop.scene.steps) {
+    if (base == 0 || base == loop.ctx.secondBase) continue;
+    // No burst after the boundary: the steps owed are dropped, not caught up.
+    EXPECT_NEAR(steps, 40, 1) << base;
+    total += steps;
+    ++seconds;
+  }
+  EXPECT_GE(seconds, 3);
+  EXPECT_LT(total, seconds * 45);
+}
+
+TEST(FrameLoop, AMinimisedWindowRunsNoTickAndResumesWithoutABurst) {
+  Loop loop(0, 0);
+  loop.RunUntil(5000 + 1500);
+  const int inputsBefore = loop.scene.inputs;
+  const int32_t nowBefore = loop.ctx.now;
+  loop.window.minimised = true;
+  for (int i = 0; i < 3000; ++i) ASSERT_TRUE(loop.shell.Pass());
+  EXPECT_EQ(loop.scene.inputs, inputsBefore);  // no tick at all
+  EXPECT_EQ(loop.ctx.now, nowBefore);          // the clock fields stand still
+  loop.window.minimised = false;
+  const uint32_t restored = loop.clock.Peek();
+  ASSERT_TRUE(loop.shell.Pass());
+  // The first tick refreshes the FPS second at the restore time.
+  EXPECT_EQ(static_cast<uint32_t>(loop.ctx.secondBase), restored);
+  loop.RunUntil(restored + 500);
+  EXPECT_NEAR(loop.scene.steps[static_cast<int32_t>(restored)], 30, 2);
+}
+
+TEST(FrameLoop, ClockWrapsAroundWithoutStopping) {
+  Loop loop(0, 0, 0xFFFFFFFFu - 1500);
+  loop.RunUntil(0xFFFFFFFFu - 10);
+  loop.clock.Advance(20);  // past the wrap
+  const int before = static_cast<int>(loop.scene.steps.size());
+  for (int i = 0; i < 3000; ++i) ASSERT_TRUE(loop.shell.Pass());
+  EXPECT_GT(static_cast<int>(loop.scene.steps.size()), before);
+  EXPECT_NEAR(loop.ctx.fps, 60.0, 1.5);
+}
+
+TEST(FrameLoop, EscapeAndCloseEndWithZeroAndMouseMovesAreKept) {
+  for (WindowEvent::Kind kind : {WindowEvent::Escape, WindowEvent::Quit}) {
+    Loop loop(0, 0);
+    WindowEvent move{WindowEvent::MouseMove, 123, 456};
+    loop.window.events.push_back(move);
+    ASSERT_TRUE(loop.shell.Pass());
+    EXPECT_EQ(loop.ctx.mouseX, 123);
+    EXPECT_EQ(loop.ctx.mouseY, 456);
+    loop.window.events.push_back(WindowEvent{kind});
+    EXPECT_FALSE(loop.shell.Pass());
+    EXPECT_EQ(loop.shell.ExitCode(), 0);
+  }
+}
+
+class CountingSink final : public MessageSink {
+ public:
+  void ShowMessage(const std::string& caption, const std::string&) override {
+    captions += caption + ";";
+  }
+  void RequestQuit(int code) override { quit = code; }
+  std::string captions;
+  int quit = -1;
+};
+
+TEST(FrameLoop, AFatalReportEndsTheLoopWithOneThroughTheInstalledSink) {
+  CountingSink outer;
+  MessageSink* previous = SetMessageSink(&outer);
+  {
+    Loop loop(0, 0);
+    loop.scene.initResult = render::kFail;
+    ASSERT_TRUE(loop.shell.Pass());
+    ReportFatalError("Xファイルの読み込みに失敗しました。", "GameMain", 244);
+    EXPECT_FALSE(loop.shell.Pass());
+    EXPECT_EQ(loop.shell.Run(), 1);
+    EXPECT_EQ(loop.scene.inputs, 0);  // a failed initialisation skips the rest of the tick
+  }
+  EXPECT_EQ(outer.captions, "Debug;Error;");  // texts reach the sink the shell found
+  EXPECT_EQ(outer.quit, 1);
+  EXPECT_EQ(&CurrentMessageSink(), &outer);  // and it is back in place afterwards
+  SetMessageSink(previous);
+}
+
+// ------------------------------------------------------------ stand-in scenes
+
+struct SceneLoop {
+  SceneLoop()
+      : window(clock),
+        title(Title, g, window, true, 0xFF000000u, "./texture/title.dds", "Title"),
+        game(Game, g, window, false, 0xFF000096u, "./texture/back.dds", "Game"),
+        ranking(Ranking, g, window, false, 0xFF3264C8u, "./texture/ranking.dds", "Ranking"),
+        select(ReplaySelect, g, window, false, 0xFF000000u, "./texture/select.dds", "Replay") {
+    ctx.fullScreen = 1;
+    ctx.windowWidth = 640;
+    ctx.windowHeight = 480;
+  }
+  void Steps(int n) {
+    for (int i = 0; i < n * 20 && n > 0; ++i) ASSERT_TRUE(shell.Pass());
+  }
+  AppContext ctx{};
+  render::HeadlessGraphics g;
+  FakeClock clock{1000};
+  FakeWindow window;
+  MinimalScene title, game, ranking, select;
+  Shell shell{ctx, window, clock, {&title, &game, &ranking, &select}};
+};
+
+TEST(StandInScenes, TheTitleCreatesTheDeviceAndTheHandOverSwitchesScenes) {
+  SceneLoop s;
+  ASSERT_TRUE(s.shell.Pass());
+  ASSERT_FALSE(s.g.Log().Lines().empty());
+  EXPECT_EQ(s.g.Log().Lines().front(), "InitDirect3D(1)");
+  EXPECT_TRUE(s.title.Loaded());
+  EXPECT_EQ(s.g.State().clearColour, 0xFF000000u);
+  s.Steps(40);  // fade-in over
+  EXPECT_EQ(s.title.Clock().nextScene, kFadeIdle);
+  s.title.Leave(Game);
+  s.Steps(40);
+  EXPECT_EQ(s.ctx.scene, Game);
+  EXPECT_FALSE(s.title.Loaded());
+  EXPECT_TRUE(s.game.Loaded());
+  EXPECT_EQ(s.g.State().clearColour, 0xFF000096u);
+  // The last title frame faded to full black; the game enters at 254 and its
+  // first step takes 8 off before its first frame.
+  const auto& lines = s.g.Log().Lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "FadeQuad(0xFF000000)"), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "FadeQuad(0xF6000000)"), lines.end());
+  EXPECT_EQ(s.g.FontCount(), 1);  // the game's load discarded the title's font
+}
+
+TEST(StandInScenes, AltEnterSwitchesModeOnceAndReloads) {
+  SceneLoop s;
+  s.Steps(5);
+  s.g.Log().Clear();
+  s.window.altEnter = true;
+  s.Steps(5);  // held: one switch, not one per tick
+  s.window.altEnter = false;
+  s.Steps(2);
+  EXPECT_EQ(s.ctx.fullScreen, 0);
+  EXPECT_EQ(s.g.FullScreen(), 0);
+  const auto& lines = s.g.Log().Lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "ChangeDisplayMode(0,640,480)"), 1);
+  EXPECT_EQ(s.g.FontCount(), 1);  // reloaded after the registries were emptied
+  EXPECT_TRUE(s.window.cursorShown);
+  s.window.altEnter = true;
+  s.Steps(1);
+  EXPECT_EQ(s.ctx.fullScreen, 1);
+}
+
+TEST(StandInScenes, ADeviceThatCanBeResetRunsTheModeChange) {
+  SceneLoop s;
+  s.Steps(3);
+  s.g.Log().Clear();
+  s.g.QueueBeginFrameResult(render::kDeviceLost);
+  s.g.QueueBeginFrameResult(render::kDeviceNotReset);
+  s.Steps(3);
+  const auto& lines = s.g.Log().Lines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "ChangeDisplayMode(1,640,480)"), 1);
+  EXPECT_EQ(s.ctx.fullScreen, 1);
+}
+
+TEST(SingleInstance, ASecondHolderIsRefusedUntilTheFirstLetsGo) {
+  sample::TempDir dir;
+  const char* old = std::getenv("XDG_RUNTIME_DIR");
+  const std::string saved = old ? old : "";
+  setenv("XDG_RUNTIME_DIR", dir.Path().c_str(), 1);
+  EXPECT_EQ(SingleInstance::LockPath("Quadrel"), dir.Path() + "/Quadrel.lock");
+  {
+    SingleInstance first, second;
+    EXPECT_TRUE(first.Acquire("Quadrel"));
+    EXPECT_FALSE(second.Acquire("Quadrel"));
+    first.Release();
+    EXPECT_TRUE(second.Acquire("Quadrel"));
+  }
+  unsetenv("XDG_RUNTIME_DIR");
+  EXPECT_NE(SingleInstance::LockPath("Quadrel").find("/tmp/Quadrel-"), std::string::npos);
+  if (old) setenv("XDG_RUNTIME_DIR", saved.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace quadrel::app

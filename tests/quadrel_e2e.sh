@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The real program under Xvfb with a window manager, driven like a player:
+# it starts in full screen, Alt+Enter switches to a 640 x 480 window and back,
+# a second copy exits 0 while the first runs, Escape ends it with 0.
+#   quadrel_e2e.sh PROGRAM RUNTIME_DIR
+set -uo pipefail
+program=$1
+runtime=$2
+work=$(mktemp -d)
+chmod 700 "$work"
+pids=()
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A private display and lock folder.
+Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$work/display" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
+export XDG_RUNTIME_DIR=$work
+openbox --sm-disable >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+
+geometry() {  # prints WIDTHxHEIGHT of window $1
+  local WIDTH HEIGHT X Y SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null)" || return 1
+  echo "${WIDTH}x${HEIGHT}"
+}
+wait_geometry() {  # window, wanted size
+  local g=""
+  for _ in $(seq 100); do
+    g=$(geometry "$1") && [ "$g" = "$2" ] && return 0
+    sleep 0.1
+  done
+  fail "window is ${g:-gone}, wanted $2"
+}
+alt_enter() {
+  xdotool keydown alt keydown Return
+  sleep 0.25
+  xdotool keyup Return keyup alt
+}
+
+(cd "$runtime" && exec "$program") &
+game=$!
+pids+=($game)
+window=""
+for _ in $(seq 200); do
+  window=$(xdotool search --name '^Quadrel$' 2>/dev/null | head -n1)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+[ -n "$window" ] || fail "no window titled Quadrel"
+echo "window $window"
+
+wait_geometry "$window" 1024x768
+echo "starts in full screen"
+xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+sleep 0.5
+alt_enter
+wait_geometry "$window" 640x480
+echo "Alt+Enter: 640 x 480 window"
+alt_enter
+wait_geometry "$window" 1024x768
+echo "Alt+Enter: full screen again"
+
+(cd "$runtime" && timeout 20 "$program")
+second=$?
+[ "$second" -eq 0 ] || fail "second copy exited $second"
+kill -0 "$game" 2>/dev/null || fail "the first copy ended"
+echo "second copy exits 0, the first keeps running"
+
+xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+xdotool key Escape
+for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$game" 2>/dev/null && fail "Escape did not end the program"
+wait "$game"
+code=$?
+[ "$code" -eq 0 ] || fail "exit code $code after Escape"
+echo "Escape: exit 0"
+echo "1 passed, 0 failed"
