@@ -52,6 +52,11 @@ bool SdlWindowSystem::AltEnterDown() {
   return alt && enter;
 }
 
-void SdlWindowSystem::ShowCursor(bool show) { SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE); }
+void SdlWindowSystem::ShowCursor(bool show) {
+  // A hidden cursor takes the mouse relative, so the bar never stops at a
+  // screen edge.
+  SDL_SetRelativeMouseMode(show ? SDL_FALSE : SDL_TRUE);
+  SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
 
 }  // namespace quadrel::app

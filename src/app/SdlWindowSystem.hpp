@@ -3,12 +3,13 @@
 
 #include "app/MinimalScene.hpp"
 #include "app/Shell.hpp"
+#include "scenes/SceneServices.hpp"
 
 struct SDL_Window;
 
 namespace quadrel::app {
 
-class SdlWindowSystem final : public WindowSystem, public SceneHost {
+class SdlWindowSystem final : public WindowSystem, public SceneHost, public SceneWindow {
  public:
   explicit SdlWindowSystem(SDL_Window* window) : window_(window) {}
 

@@ -6,9 +6,9 @@ add_library(quadrel_app STATIC
   app/Shell.cpp
   app/SingleInstance.cpp
 )
-target_link_libraries(quadrel_app PUBLIC quadrel_render)
+target_link_libraries(quadrel_app PUBLIC quadrel_render quadrel_scenes)
 
 add_executable(quadrel app/main.cpp)
-target_link_libraries(quadrel PRIVATE quadrel_app)
+target_link_libraries(quadrel PRIVATE quadrel_app quadrel_io)
 # The program runs from the runtime folder (model/, texture/, sound/ beside it).
 set_target_properties(quadrel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

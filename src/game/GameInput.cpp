@@ -129,10 +129,14 @@ void GameInputWith(GameScene& g, const MouseState& mouse, const KeyboardState& k
   if (pressed) LeavingClick(g);
 
   const uint8_t* keys = v.keyboard.keys;
-  if ((IsDown(keys[key::LeftAlt]) || IsDown(keys[key::RightAlt])) && IsDown(keys[key::Enter])) {
+  // One switch per press: held keys would flip the display every step.
+  const bool altEnter =
+      (IsDown(keys[key::LeftAlt]) || IsDown(keys[key::RightAlt])) && IsDown(keys[key::Enter]);
+  if (altEnter && !v.altEnterHeld) {
     ctx.fullScreen = 1 - ctx.fullScreen;
     if (g.modeSwitch) g.modeSwitch->ChangeMode(ctx);
   }
+  v.altEnterHeld = altEnter ? 1 : 0;
 
   if (IsDown(keys[key::Backspace]) && v.clock.fadeAlpha == 0) {
     if (ctx.replayMode != Playback) {

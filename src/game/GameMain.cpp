@@ -125,6 +125,7 @@ void EnterGameState(GameScene& g, const std::string* playbackPath) {
   ctx.phase = LevelIntro;
   ctx.score = 0;
   std::memset(v.keyboard.keys, 0, sizeof v.keyboard.keys);
+  v.altEnterHeld = 1;  // keys still held from the previous scene are no press
   // A button still held from the previous scene must not count as a click.
   std::memset(v.previousMouse.rgbButtons, 0x80, sizeof v.previousMouse.rgbButtons);
   v.bannerDirection = 0;

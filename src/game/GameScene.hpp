@@ -54,6 +54,7 @@ struct GameVars {
   int32_t reviveActive;
   int32_t reviveTimer;
   int32_t replayBlink;
+  int32_t altEnterHeld;  // the display-mode keys were down at the last input
   uint32_t bannerStageStart;
   float cameraAngle;
   float cameraDistance;

@@ -39,12 +39,14 @@ void InputTracker::SetButton(int index, bool down) {
   if (index < 0 || index >= 8) return;
   std::lock_guard lock(mutex_);
   buttons_[index] = down ? kDown : 0;
+  if (down) buttonsPressed_[index] = kDown;
 }
 
 void InputTracker::SetKey(int code, bool down) {
   if (code <= 0 || code >= 256) return;
   std::lock_guard lock(mutex_);
   keys_[code] = down ? kDown : 0;
+  if (down) keysPressed_[code] = kDown;
 }
 
 void InputTracker::SetFocus(bool focused) {
@@ -56,6 +58,8 @@ void InputTracker::SetFocus(bool focused) {
     dx_ = dy_ = dz_ = 0;
     std::memset(buttons_, 0, sizeof buttons_);
     std::memset(keys_, 0, sizeof keys_);
+    std::memset(buttonsPressed_, 0, sizeof buttonsPressed_);
+    std::memset(keysPressed_, 0, sizeof keysPressed_);
   }
   focused_ = focused;
 }
@@ -66,7 +70,8 @@ int32_t InputTracker::ReadMouse(MouseState& state) {
     state.lX = Saturate(dx_);
     state.lY = Saturate(dy_);
     state.lZ = Saturate(dz_);
-    std::memcpy(state.rgbButtons, buttons_, sizeof buttons_);
+    for (int i = 0; i < 8; ++i) state.rgbButtons[i] = buttons_[i] | buttonsPressed_[i];
+    std::memset(buttonsPressed_, 0, sizeof buttonsPressed_);
     dx_ = dy_ = dz_ = 0;
     return kOk;
   }
@@ -81,7 +86,8 @@ int32_t InputTracker::ReadMouse(MouseState& state) {
 int32_t InputTracker::ReadKeyboard(KeyboardState& state) {
   std::lock_guard lock(mutex_);
   if (focused_ && keyboardAcquired_) {
-    std::memcpy(state.keys, keys_, sizeof keys_);
+    for (int i = 0; i < 256; ++i) state.keys[i] = keys_[i] | keysPressed_[i];
+    std::memset(keysPressed_, 0, sizeof keysPressed_);
     return kOk;
   }
   std::memset(&state, 0, sizeof state);

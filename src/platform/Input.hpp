@@ -50,6 +50,10 @@ class InputTracker : public InputDevice {
   int64_t dx_ = 0, dy_ = 0, dz_ = 0;
   uint8_t buttons_[8] = {};
   uint8_t keys_[256] = {};
+  // Pressed since the last read: a tap shorter than a step still reads as
+  // down once, so no click or key press is lost between two reads.
+  uint8_t buttonsPressed_[8] = {};
+  uint8_t keysPressed_[256] = {};
 };
 
 // Scripted input for tests and tools: the same rules as the real device,

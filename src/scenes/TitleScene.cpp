@@ -97,8 +97,12 @@ void TitleScene::Input(AppContext& ctx) {
   if (clock_.nextScene >= 0) return;
   s_.input.ReadMouse(mouse_);
   s_.input.ReadKeyboard(keyboard_);
-  const uint8_t* keys = keyboard_.keys;
-  if ((IsDown(keys[key::LeftAlt]) || IsDown(keys[key::RightAlt])) && IsDown(keys[key::Enter])) {
+  // One switch per press of Alt+Enter: held keys would flip the display on every tick.
+  auto altEnter = [](const KeyboardState& k) {
+    return (IsDown(k.keys[key::LeftAlt]) || IsDown(k.keys[key::RightAlt])) &&
+           IsDown(k.keys[key::Enter]);
+  };
+  if (altEnter(keyboard_) && !altEnter(previousKeyboard_)) {
     ctx.fullScreen = ctx.fullScreen ? 0 : 1;
     ChangeMode(ctx);
   }

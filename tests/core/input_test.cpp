@@ -187,18 +187,26 @@ struct CountingSwitch : DisplayModeSwitch {
   void ChangeMode(AppContext&) override { ++calls; }
 };
 
-TEST(FullScreen, AltEnterTogglesEveryStepWhileHeld) {
+TEST(FullScreen, AltEnterSwitchesOncePerPress) {
   auto w = MakeWorld();
   CountingSwitch modes;
   w->g.modeSwitch = &modes;
   w->ctx.fullScreen = 1;
   const KeyboardState altEnter = Keys({key::RightAlt, key::Enter});
-  w->Step(0, false, &altEnter);
+  const KeyboardState none{};
+  w->Step(0, false, &altEnter);  // held since the previous scene: no press
+  EXPECT_EQ(modes.calls, 0);
+  w->Step(0, false, &none);
+  for (int i = 0; i < 10; ++i) w->Step(0, false, &altEnter);
   EXPECT_EQ(w->ctx.fullScreen, 0);
-  w->Step(0, false, &altEnter);
+  EXPECT_EQ(modes.calls, 1);
+  w->Step(0, false, &none);
+  const KeyboardState leftAltEnter = Keys({key::LeftAlt, key::Enter});
+  w->Step(0, false, &leftAltEnter);
   EXPECT_EQ(w->ctx.fullScreen, 1);
   EXPECT_EQ(modes.calls, 2);
   const KeyboardState enter = Keys({key::Enter});
+  w->Step(0, false, &none);
   w->Step(0, false, &enter);
   EXPECT_EQ(modes.calls, 2);
 }

@@ -115,5 +115,22 @@ TEST_F(TitleTest, TheFadeOutHandsOverOnTheFrameItIsComplete) {
   EXPECT_FALSE(title.loaded());
 }
 
+TEST_F(TitleTest, AltEnterSwitchesTheDisplayOncePerPressAndReloads) {
+  rig.input.keys.keys[key::LeftAlt] = 0x80;
+  rig.input.keys.keys[key::Enter] = 0x80;
+  title.Input(ctx);  // held at entry: no press
+  EXPECT_EQ(ctx.fullScreen, 1);
+  rig.input.keys = KeyboardState{};
+  title.Input(ctx);
+  rig.input.keys.keys[key::RightAlt] = 0x80;
+  rig.input.keys.keys[key::Enter] = 0x80;
+  rig.StartLog();
+  for (int i = 0; i < 5; ++i) title.Input(ctx);
+  EXPECT_EQ(ctx.fullScreen, 0);
+  EXPECT_EQ(rig.Count("ChangeDisplayMode(0"), 1);
+  EXPECT_GE(rig.Find("LoadBackground(\"./texture/title.dds\""), 0);
+  EXPECT_TRUE(rig.window.visible);
+}
+
 }  // namespace
 }  // namespace quadrel::test
