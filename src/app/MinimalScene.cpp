@@ -25,6 +25,8 @@ int32_t MinimalScene::Initialise(AppContext& ctx) {
   Load();
   loaded_ = true;
   modeKeysDown_ = true;
+  buttonDown_ = true;
+  stepsShown_ = 0;
   host_.ShowCursor(true);
   BeginFadeIn(clock_);
   return kOk;
@@ -67,9 +69,16 @@ void MinimalScene::Input(AppContext& ctx) {
     ChangeMode(ctx);
   }
   modeKeysDown_ = down;
+  const bool button = host_.LeftButtonDown();
+  if (returnsToTitle_ && button && !buttonDown_) Leave(Title);
+  buttonDown_ = button;
 }
 
-void MinimalScene::Update(AppContext&) { AdvanceFade(clock_); }
+void MinimalScene::Update(AppContext&) {
+  if (returnsToTitle_ && idleSteps_ > 0 && ++stepsShown_ == idleSteps_ && clock_.nextScene < 0)
+    Leave(Title);
+  AdvanceFade(clock_);
+}
 
 void MinimalScene::Draw(AppContext& ctx) {
   const int32_t r = g_.BeginFrame();

@@ -17,6 +17,8 @@ class SceneHost {
   virtual ~SceneHost() = default;
   // Either Alt key and Return held now.
   virtual bool AltEnterDown() = 0;
+  // The left mouse button held now.
+  virtual bool LeftButtonDown() { return false; }
   virtual void ShowCursor(bool show) = 0;
 };
 
@@ -32,8 +34,14 @@ class MinimalScene final : public Scene {
   void Update(AppContext& ctx) override;
   void Draw(AppContext& ctx) override;
 
-  // Fade out toward another scene (the stand-ins never choose one themselves).
+  // Fade out toward another scene.
   void Leave(SceneId next) { clock_.nextScene = next; }
+  // A stand-in that is not a dead end: back to the title on a click, or after
+  // idleSteps update steps when that is not 0.
+  void ReturnToTitle(int32_t idleSteps) {
+    returnsToTitle_ = true;
+    idleSteps_ = idleSteps;
+  }
   bool Loaded() const { return loaded_; }
 
  private:
@@ -50,6 +58,10 @@ class MinimalScene final : public Scene {
   FixedStepClock clock_;
   bool loaded_ = false;
   bool modeKeysDown_ = true;  // keys held at entry are no press
+  bool buttonDown_ = true;    // likewise the mouse button
+  bool returnsToTitle_ = false;
+  int32_t idleSteps_ = 0;
+  int32_t stepsShown_ = 0;
   render::Font* font_ = nullptr;
   char fpsText_[32] = {};
 };

@@ -52,6 +52,10 @@ bool SdlWindowSystem::AltEnterDown() {
   return alt && enter;
 }
 
+bool SdlWindowSystem::LeftButtonDown() {
+  return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
+}
+
 void SdlWindowSystem::ShowCursor(bool show) {
   // A hidden cursor takes the mouse relative, so the bar never stops at a
   // screen edge.

@@ -17,6 +17,7 @@ class SdlWindowSystem final : public WindowSystem, public SceneHost, public Scen
   bool Minimised() override;
   void Idle() override;
   bool AltEnterDown() override;
+  bool LeftButtonDown() override;
   void ShowCursor(bool show) override;
 
  private:

@@ -80,6 +80,9 @@ int main() {
                               "./texture/ranking.dds", "Ranking");
     app::MinimalScene select(ReplaySelect, graphics, windowSystem, false, 0xFF000000u,
                              "./texture/select.dds", "Replay");
+    // Until the ranking and the replay list exist, their stand-ins lead back.
+    ranking.ReturnToTitle(900);
+    select.ReturnToTitle(0);
     app::Shell loop(context, windowSystem, clock, {&title, &gameScene, &ranking, &select});
     shell = &loop;
     exitCode = loop.Run();

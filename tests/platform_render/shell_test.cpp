@@ -35,11 +35,13 @@ class FakeWindow final : public WindowSystem, public SceneHost {
     clock_.Advance(1);
   }
   bool AltEnterDown() override { return altEnter; }
+  bool LeftButtonDown() override { return button; }
   void ShowCursor(bool show) override { cursorShown = show; }
 
   std::deque<WindowEvent> events;
   bool minimised = false;
   bool altEnter = false;
+  bool button = false;
   bool cursorShown = false;
   int idles = 0;
 
@@ -280,6 +282,30 @@ TEST(StandInScenes, ADeviceThatCanBeResetRunsTheModeChange) {
   const auto& lines = s.g.Log().Lines();
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "ChangeDisplayMode(1,640,480)"), 1);
   EXPECT_EQ(s.ctx.fullScreen, 1);
+}
+
+TEST(StandInScenes, StandInsLeadBackToTheTitleOnAClickOrAfterTheirIdleSteps) {
+  SceneLoop s;
+  s.ranking.ReturnToTitle(900);
+  s.select.ReturnToTitle(0);
+  s.Steps(40);
+  s.title.Leave(Ranking);
+  s.Steps(40);
+  ASSERT_EQ(s.ctx.scene, Ranking);
+  s.Steps(600);  // about 720 steps
+  EXPECT_EQ(s.ctx.scene, Ranking);
+  s.Steps(300);
+  EXPECT_EQ(s.ctx.scene, Title);
+  s.Steps(40);
+  s.title.Leave(ReplaySelect);
+  s.window.button = true;  // held while entering: no click
+  s.Steps(80);
+  ASSERT_EQ(s.ctx.scene, ReplaySelect);
+  s.window.button = false;
+  s.Steps(1);
+  s.window.button = true;
+  s.Steps(40);
+  EXPECT_EQ(s.ctx.scene, Title);
 }
 
 TEST(SingleInstance, ASecondHolderIsRefusedUntilTheFirstLetsGo) {
