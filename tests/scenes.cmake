@@ -8,3 +8,16 @@ target_link_libraries(scene_tests PRIVATE quadrel_scenes GTest::gtest)
 target_compile_definitions(scene_tests PRIVATE QUADREL_GOLDEN_DIR="${QUADREL_GOLDEN_DIR}")
 target_include_directories(scene_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 gtest_discover_tests(scene_tests DISCOVERY_TIMEOUT 60)
+
+# The real program driven like a player under Xvfb (screenshots read by the probe).
+if(TARGET quadrel)
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(QUADREL_PROBE_STB REQUIRED IMPORTED_TARGET stb)
+  add_executable(quadrel-screen-probe scenes/screen_probe.cpp)
+  target_link_libraries(quadrel-screen-probe PRIVATE PkgConfig::QUADREL_PROBE_STB)
+  add_test(NAME game_e2e
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/scenes/game_e2e.sh $<TARGET_FILE:quadrel> ${QUADREL_RUNTIME_DIR}
+            $<TARGET_FILE:quadrel-screen-probe> ${CMAKE_BINARY_DIR}/screenshots/e2e)
+  set_tests_properties(game_e2e PROPERTIES TIMEOUT 120
+    ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/platform_render/lsan.supp")
+endif()

@@ -42,7 +42,7 @@ void SoundSegment::Release() {
     backend->Free(clip_);
   }
   clip_ = nullptr;
-  image_ = WaveImage{};
+  decodedLength_ = 0;
 }
 
 int32_t SoundSegment::LoadWave(const char* path) {
@@ -66,7 +66,7 @@ int32_t SoundSegment::LoadOgg(const char* path) {
   SoundBackend::Clip clip = backend->LoadImage(image.bytes.get(), image.size);
   if (!clip) return kFail;
   clip_ = clip;
-  image_ = std::move(image);
+  decodedLength_ = image.DataLength();
   return kOk;
 }
 

@@ -66,12 +66,13 @@ class SoundSegment final {
   bool Loaded() const { return clip_ != nullptr; }
   bool IsPlaying() const;
   SoundBackend::Clip clip() const { return clip_; }
-  // The decoded music, kept while the segment lives; empty for effects.
-  const WaveImage& image() const { return image_; }
+  // Bytes of sound data the music decoded to (0 for effects). The image itself
+  // is not kept: the mixer holds its own copy.
+  uint32_t DecodedLength() const { return decodedLength_; }
 
  private:
   SoundBackend::Clip clip_ = nullptr;
-  WaveImage image_;
+  uint32_t decodedLength_ = 0;
   bool repeat_ = false;
 };
 

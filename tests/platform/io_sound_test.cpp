@@ -368,7 +368,7 @@ TEST_F(GameSoundTest, LoadsOnceThenIntroWithTheLoopQueuedAndEffectsAsSecondary) 
   PlatformGameSound sound;
   ASSERT_EQ(sound.Load(dir_.path()), kOk);
   EXPECT_TRUE(sink_.shown.empty());
-  EXPECT_EQ(sound.musicIntro()->image().DataLength(), 3000u * 4);
+  EXPECT_EQ(sound.musicIntro()->DecodedLength(), 3000u * 4);
   std::vector<int32_t> volumes;
   for (const auto& call : headless_.CallsOf("Volume")) volumes.push_back(call.volume);
   EXPECT_EQ(volumes, (std::vector<int32_t>{0, 0, 0, -600, -600}));  // InitSound's first
