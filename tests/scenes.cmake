@@ -21,3 +21,22 @@ if(TARGET quadrel)
   set_tests_properties(game_e2e PROPERTIES TIMEOUT 120
     ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/platform_render/lsan.supp")
 endif()
+
+# Pictures of the scenes on the real assets, drawn through OpenGL under Xvfb.
+if(TARGET quadrel_render AND TARGET quadrel-assets)
+  add_executable(scene_screenshots
+    core/test_main.cpp
+    scenes/screenshot_test.cpp
+    platform_render/XvfbDisplay.cpp
+  )
+  target_link_libraries(scene_screenshots PRIVATE quadrel_scenes quadrel_render GTest::gtest)
+  target_include_directories(scene_screenshots PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
+    ${CMAKE_CURRENT_SOURCE_DIR}/platform_render)
+  target_compile_definitions(scene_screenshots PRIVATE
+    QUADREL_GOLDEN_DIR="${QUADREL_GOLDEN_DIR}"
+    QUADREL_RUNTIME_DIR="${QUADREL_RUNTIME_DIR}"
+    QUADREL_SCREENSHOT_DIR="${CMAKE_BINARY_DIR}/screenshots")
+  add_dependencies(scene_screenshots quadrel-assets)
+  gtest_discover_tests(scene_screenshots DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/platform_render/lsan.supp")
+endif()

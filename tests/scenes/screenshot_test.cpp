@@ -1,0 +1,197 @@
+// Pictures of the real scenes with the game's own assets, drawn through
+// OpenGL on a private Xvfb display and kept as PNG files for people to look
+// at: the title, the level banner, play with two balls, an option bar and a
+// falling item, the game-over screen, and a replay in playback.
+#include <SDL.h>
+#include <stb_image_write.h>
+
+#include <filesystem>
+
+#include "SceneRig.hpp"
+#include "XvfbDisplay.hpp"
+#include "game/Physics.hpp"
+#include "platform/GameWindow.hpp"
+#include "platform/GlGraphics.hpp"
+
+namespace fs = std::filesystem;
+
+namespace quadrel::test {
+namespace {
+
+testing::XvfbDisplay& Display() {
+  static testing::XvfbDisplay display;
+  return display;
+}
+
+struct Rgb {
+  int r, g, b;
+};
+
+class Screenshots : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(Display().Ok()) << "Xvfb did not start";
+    ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
+    window_ = render::CreateGameWindow(false, true);
+    ASSERT_NE(window_, nullptr) << SDL_GetError();
+    graphics_ = std::make_unique<render::GlGraphics>(window_);
+    graphics_->SetSwapInterval(0);
+    // A working folder of its own (for replay/), with the runtime's assets.
+    home_ = fs::current_path();
+    dir_ = fs::temp_directory_path() /
+           ("quadrel-shots-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "replay");
+    for (const char* sub : {"model", "texture", "sound"})
+      fs::create_directory_symlink(fs::path(QUADREL_RUNTIME_DIR) / sub, dir_ / sub);
+    fs::current_path(dir_);
+    rig_ = std::make_unique<Rig>(*graphics_);
+    rig_->ctx.fullScreen = 0;
+    ASSERT_EQ(graphics_->InitDirect3D(0), 0);
+  }
+  void TearDown() override {
+    rig_.reset();
+    fs::current_path(home_);
+    fs::remove_all(dir_);
+    graphics_.reset();
+    if (window_) SDL_DestroyWindow(window_);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+
+  // The scenes of SceneRig, drawing through OpenGL instead.
+  struct Rig {
+    explicit Rig(render::Graphics& g) : services{g, input, clock, window} { GameReset(game); }
+    ScriptedInput input;
+    platform::FakeClock clock{100000};
+    CursorWindow window;
+    SceneServices services;
+    AppContext ctx{};
+    ReplayStore store;
+    Random rng{7};
+    GameScene game{ctx, store, rng};
+    SoundLog sound;
+    GameSceneTick gameScene{services, game, sound, [] { return 0; }};
+    TitleScene title{services};
+    // A step as the tick runs it; only the pictures kept are drawn.
+    void GameFrame() {
+      gameScene.StepInput(ctx);
+      gameScene.Update(ctx);
+      ctx.frameNumber += 1;
+      clock.Advance(16);
+    }
+    void Draw() { gameScene.Draw(ctx); }
+  };
+
+  // Keeps the last drawn picture as NAME.png and returns it for checks.
+  void Keep(const std::string& name) {
+    picture_ = graphics_->ReadPicture();
+    const fs::path out = fs::path(QUADREL_SCREENSHOT_DIR);
+    fs::create_directories(out);
+    ASSERT_TRUE(stbi_write_png((out / (name + ".png")).c_str(), 640, 480, 4, picture_.data(), 640 * 4));
+  }
+  Rgb Pixel(int x, int y) const {
+    const uint8_t* p = &picture_.at((static_cast<size_t>(y) * 640 + x) * 4);
+    return Rgb{p[0], p[1], p[2]};
+  }
+  // Pixels in a rectangle close to a colour.
+  int Near(int x0, int y0, int x1, int y1, Rgb c, int tolerance = 40) const {
+    int n = 0;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) {
+        const Rgb p = Pixel(x, y);
+        if (std::abs(p.r - c.r) + std::abs(p.g - c.g) + std::abs(p.b - c.b) <= tolerance) ++n;
+      }
+    return n;
+  }
+
+  SDL_Window* window_ = nullptr;
+  std::unique_ptr<render::GlGraphics> graphics_;
+  std::unique_ptr<Rig> rig_;
+  fs::path home_, dir_;
+  std::vector<uint8_t> picture_;
+};
+
+TEST_F(Screenshots, Title) {
+  Rig& r = *rig_;
+  ASSERT_EQ(r.title.Initialise(r.ctx), 0);
+  for (int i = 0; i < 40; ++i) r.title.Update(r.ctx);
+  r.ctx.mouseX = 320;
+  r.ctx.mouseY = 260;
+  r.title.Draw(r.ctx);
+  Keep("title");
+  EXPECT_GT(Near(180, 120, 460, 190, Rgb{0, 100, 255}, 60), 500);   // the name
+  EXPECT_GT(Near(236, 245, 404, 275, Rgb{247, 247, 0}, 80), 200);   // the lit button
+}
+
+TEST_F(Screenshots, LevelIntroOfTheFirstLevel) {
+  Rig& r = *rig_;
+  r.ctx.replayMode = Recording;
+  ASSERT_EQ(r.gameScene.Initialise(r.ctx), 0);
+  for (int i = 0; i < 64; ++i) r.GameFrame();
+  r.Draw();
+  Keep("level_intro");
+  EXPECT_GT(Near(200, 220, 440, 255, Rgb{150, 255, 100}, 90), 300);  // "L E V E L  1"
+  EXPECT_GT(Near(0, 0, 180, 32, Rgb{0, 150, 255}, 90), 150);         // the score
+}
+
+TEST_F(Screenshots, PlayWithTwoBallsAnOptionBarAndAFallingItem) {
+  Rig& r = *rig_;
+  r.ctx.replayMode = Recording;
+  ASSERT_EQ(r.gameScene.Initialise(r.ctx), 0);
+  while (r.ctx.phase == LevelIntro) r.GameFrame();
+  r.input.mouse.lX = -40;
+  r.GameFrame();
+  r.input.Button(true);
+  r.GameFrame();
+  r.input.Button(false);
+  for (int i = 0; i < 20; ++i) r.GameFrame();
+  r.input.mouse.lX = 90;
+  r.GameFrame();
+  r.input.Button(true);
+  r.GameFrame();
+  r.input.Button(false);
+  AddOptionBar(r.ctx);
+  for (int i = 0; i < 36; ++i) r.GameFrame();
+  SpawnItem(r.ctx, -6.0, 24.0, ExtendItem);
+  SpawnItem(r.ctx, 12.0, 30.0, OptionItem);
+  for (int i = 0; i < 4; ++i) r.GameFrame();
+  ASSERT_EQ(r.ctx.BallsInPlay(), 2);
+  ASSERT_EQ(r.ctx.bars[1].barState, BarNormal);
+  r.Draw();
+  Keep("play");
+  EXPECT_GT(Near(560, 80, 620, 115, Rgb{255, 100, 50}, 90), 40);  // "x 2"
+}
+
+TEST_F(Screenshots, GameOver) {
+  Rig& r = *rig_;
+  r.ctx.replayMode = Recording;
+  ASSERT_EQ(r.gameScene.Initialise(r.ctx), 0);
+  while (r.ctx.phase == LevelIntro) r.GameFrame();
+  r.ctx.ballStock = 3;
+  r.ctx.ballsLaunched = 3;
+  r.ctx.ballsLost = 3;
+  r.ctx.phase = GameOver;
+  for (int i = 0; i < 130; ++i) r.GameFrame();
+  r.Draw();
+  Keep("game_over");
+  EXPECT_GT(Near(180, 220, 460, 255, Rgb{150, 100, 255}, 90), 300);  // "G A M E   O V E R"
+}
+
+TEST_F(Screenshots, ReplayInPlayback) {
+  Rig& r = *rig_;
+  const std::string name = "07378920_20050513_101134.rep";
+  fs::copy_file(fs::path(QUADREL_GOLDEN_DIR) / name, dir_ / "replay" / name);
+  r.ctx.replayMode = Playback;
+  std::snprintf(r.ctx.replayFileName, sizeof r.ctx.replayFileName, "%s", name.c_str());
+  ASSERT_EQ(r.gameScene.Initialise(r.ctx), 0);
+  while (r.ctx.frameNumber < 2400) r.GameFrame();
+  // The notice pulses; draw it at full strength.
+  r.game.vars.replayBlink = 0;
+  r.Draw();
+  Keep("replay");
+  EXPECT_EQ(r.ctx.gapMarker, 0.0);
+  EXPECT_GT(Near(520, 458, 626, 480, Rgb{0, 50, 255}, 90), 60);  // "Replay Mode"
+}
+
+}  // namespace
+}  // namespace quadrel::test
