@@ -6,7 +6,8 @@ add_executable(platform_render_tests
   platform_render/shell_test.cpp
 )
 target_link_libraries(platform_render_tests PRIVATE quadrel_app quadrel_sample_assets GTest::gtest_main)
-gtest_discover_tests(platform_render_tests DISCOVERY_TIMEOUT 60)
+gtest_discover_tests(platform_render_tests DISCOVERY_TIMEOUT 60
+  PROPERTIES ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/platform_render/lsan.supp")
 
 add_executable(platform_gl_tests
   platform_render/GlFixture.cpp

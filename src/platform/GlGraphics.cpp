@@ -1,6 +1,8 @@
 #include "platform/GlGraphics.hpp"
 
 #include <SDL.h>
+#include <dlfcn.h>
+#include <link.h>
 
 #include <algorithm>
 #include <cmath>
@@ -204,6 +206,22 @@ void main() {
   oColour = texture(uPicture, vUv) * uScale + uBias;
 }
 )";
+
+// Keeps the GL driver libraries that the context loaded mapped until the
+// process exits (they are unloaded at shutdown otherwise), so that tools which
+// check for leaks at exit can still name their frames.
+void PinLoadedDrivers() {
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, size_t, void*) -> int {
+        const std::string name = info->dlpi_name ? info->dlpi_name : "";
+        const bool driver = name.find("_dri.so") != std::string::npos ||
+                            name.find("libGLX_mesa") != std::string::npos ||
+                            name.find("libEGL_mesa") != std::string::npos;
+        if (driver) dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+        return 0;
+      },
+      nullptr);
+}
 
 GLuint CompileProgram(const char* vs, const char* fs) {
   auto compile = [](GLenum type, const char* src) -> GLuint {
@@ -525,6 +543,7 @@ int32_t GlGraphics::CreateApi() {
     }
   }
   SDL_GL_MakeCurrent(window_, static_cast<SDL_GLContext>(context_));
+  PinLoadedDrivers();
   if (epoxy_gl_version() < 33) {
     DestroyContext();
     return kFail;

@@ -207,7 +207,7 @@ GraphicsBase::~GraphicsBase() {
 }
 
 int32_t GraphicsBase::InitDirect3D(int32_t fullScreen) {
-  Record("InitDirect3D(" + Int(fullScreen) + ")");
+  if (Logging()) Record("InitDirect3D(" + Int(fullScreen) + ")");
   if (ProbeRuntime() < 0) {
     ReportFatalError(kNoRuntimeText, kUnit, kNoRuntimeLine);
     return kFail;
@@ -229,7 +229,7 @@ int32_t GraphicsBase::InitDirect3D(int32_t fullScreen) {
 }
 
 int32_t GraphicsBase::BuildPresentParameters(int32_t fullScreen) {
-  Record("BuildPresentParameters(" + Int(fullScreen) + ")");
+  if (Logging()) Record("BuildPresentParameters(" + Int(fullScreen) + ")");
   return BuildPresentParametersNow(fullScreen);
 }
 
@@ -253,7 +253,7 @@ int32_t GraphicsBase::BuildPresentParametersNow(int32_t fullScreen) {
 }
 
 int32_t GraphicsBase::CreateRenderDevice() {
-  Record("CreateRenderDevice()");
+  if (Logging()) Record("CreateRenderDevice()");
   return CreateRenderDeviceNow();
 }
 
@@ -271,7 +271,7 @@ int32_t GraphicsBase::CreateRenderDeviceNow() {
 
 int32_t GraphicsBase::ChangeDisplayMode(int32_t fullScreen, int32_t windowWidth,
                                         int32_t windowHeight) {
-  Record("ChangeDisplayMode(" + Int(fullScreen) + "," + Int(windowWidth) + "," +
+  if (Logging()) Record("ChangeDisplayMode(" + Int(fullScreen) + "," + Int(windowWidth) + "," +
          Int(windowHeight) + ")");
   DestroyMeshes();
   DestroyFonts();
@@ -287,7 +287,7 @@ int32_t GraphicsBase::ChangeDisplayMode(int32_t fullScreen, int32_t windowWidth,
 }
 
 int32_t GraphicsBase::BeginFrame() {
-  Record("BeginFrame()");
+  if (Logging()) Record("BeginFrame()");
   if (!deviceCreated_) return kFail;
   const int32_t r = TestCooperativeLevel();
   if (r < 0) return r;
@@ -296,7 +296,7 @@ int32_t GraphicsBase::BeginFrame() {
 }
 
 int32_t GraphicsBase::EndFrame() {
-  Record("EndFrame()");
+  if (Logging()) Record("EndFrame()");
   if (!deviceCreated_) return kFail;
   const int32_t r = Present();
   if (r < 0) ResetDevice();
@@ -304,19 +304,19 @@ int32_t GraphicsBase::EndFrame() {
 }
 
 void GraphicsBase::ShutdownDirect3D() {
-  Record("ShutdownDirect3D()");
+  if (Logging()) Record("ShutdownDirect3D()");
   ReleaseBackground();
   if (deviceCreated_) ReleaseDevice();
   deviceCreated_ = false;
 }
 
 void GraphicsBase::SetClearColour(uint32_t argb) {
-  Record("SetClearColour(" + FormatColour(argb) + ")");
+  if (Logging()) Record("SetClearColour(" + FormatColour(argb) + ")");
   state_.clearColour = argb;
 }
 
 int32_t GraphicsBase::CreateMeshObject(Mesh*& slot) {
-  Record("CreateMeshObject()");
+  if (Logging()) Record("CreateMeshObject()");
   std::unique_ptr<MeshBase> m = NewMesh(nextId_++);
   if (!m) {
     slot = nullptr;
@@ -332,7 +332,7 @@ int32_t GraphicsBase::CreateMeshObject(Mesh*& slot) {
 }
 
 int32_t GraphicsBase::CreateFontObject(Font*& slot) {
-  Record("CreateFontObject()");
+  if (Logging()) Record("CreateFontObject()");
   std::unique_ptr<FontBase> f = NewFont(nextId_++);
   if (!f) {
     slot = nullptr;
@@ -381,12 +381,12 @@ void GraphicsBase::DestroyFonts() {
 }
 
 void GraphicsBase::DestroyAllMeshes() {
-  Record("DestroyAllMeshes()");
+  if (Logging()) Record("DestroyAllMeshes()");
   DestroyMeshes();
 }
 
 void GraphicsBase::DestroyAllFonts() {
-  Record("DestroyAllFonts()");
+  if (Logging()) Record("DestroyAllFonts()");
   DestroyFonts();
 }
 
@@ -403,20 +403,20 @@ int GraphicsBase::FontCount() const {
 }
 
 int32_t GraphicsBase::LoadBackground(const char* fileName, int32_t width, int32_t height) {
-  Record("LoadBackground(" + QuoteText(fileName) + "," + Int(width) + "," + Int(height) + ")");
+  if (Logging()) Record("LoadBackground(" + QuoteText(fileName) + "," + Int(width) + "," + Int(height) + ")");
   ReleaseBackground();
   if (!deviceCreated_ || !fileName) return kFail;
   return LoadBackgroundPicture(fileName, width, height) < 0 ? kFail : kOk;
 }
 
 int32_t GraphicsBase::DrawBackground() {
-  Record("DrawBackground()");
+  if (Logging()) Record("DrawBackground()");
   if (!deviceCreated_) return kFail;
   return CopyBackground();
 }
 
 void GraphicsBase::ApplyCamera() {
-  Record("ApplyCamera()");
+  if (Logging()) Record("ApplyCamera()");
   Camera& c = state_.camera;
   c.view = MatrixLookAtLH(c.eye, c.at, c.up);
   const float fovy = c.fovDegrees * BitsFloat(0x3C8EFA35u);
@@ -427,12 +427,12 @@ void GraphicsBase::ApplyCamera() {
 }
 
 void GraphicsBase::GetBillboardMatrix(Matrix& out) {
-  Record("GetBillboardMatrix()");
+  if (Logging()) Record("GetBillboardMatrix()");
   out = BillboardFromView(state_.camera.view);
 }
 
 void GraphicsBase::FadeQuad(uint32_t colour) {
-  Record("FadeQuad(" + FormatColour(colour) + ")");
+  if (Logging()) Record("FadeQuad(" + FormatColour(colour) + ")");
   state_.world = FadeQuadWorld(state_.camera);
   SetRenderStateNow(rs::ZEnable, 0);
   SetRenderStateNow(rs::Lighting, 0);
@@ -444,7 +444,7 @@ void GraphicsBase::FadeQuad(uint32_t colour) {
 }
 
 void GraphicsBase::ResetRenderStates() {
-  Record("ResetRenderStates()");
+  if (Logging()) Record("ResetRenderStates()");
   ResetRenderStatesNow();
 }
 
@@ -461,14 +461,14 @@ void GraphicsBase::SetRenderStateNow(uint32_t state, uint32_t value) {
 }
 
 int32_t GraphicsBase::SetRenderState(uint32_t state, uint32_t value) {
-  Record("SetRenderState(" + Int(state) + "," + Int(value) + ")");
+  if (Logging()) Record("SetRenderState(" + Int(state) + "," + Int(value) + ")");
   if (state >= rs::Count) return kFail;
   SetRenderStateNow(state, value);
   return kOk;
 }
 
 int32_t GraphicsBase::SetSamplerState(uint32_t sampler, uint32_t type, uint32_t value) {
-  Record("SetSamplerState(" + Int(sampler) + "," + Int(type) + "," + Int(value) + ")");
+  if (Logging()) Record("SetSamplerState(" + Int(sampler) + "," + Int(type) + "," + Int(value) + ")");
   if (sampler >= kSamplerCount || type >= ss::Count) return kFail;
   state_.samplerStates[sampler][type] = value;
   ++state_.serial;
@@ -476,7 +476,7 @@ int32_t GraphicsBase::SetSamplerState(uint32_t sampler, uint32_t type, uint32_t 
 }
 
 void GraphicsBase::SetMainLight(const Light& light, Vec3 direction, int32_t useDefault) {
-  Record("SetMainLight(" + Vec(direction) + "," + Int(useDefault) + ")");
+  if (Logging()) Record("SetMainLight(" + Vec(direction) + "," + Int(useDefault) + ")");
   Light l = light;
   Vec3 d = direction;
   if (useDefault) {
@@ -490,7 +490,7 @@ void GraphicsBase::SetMainLight(const Light& light, Vec3 direction, int32_t useD
 }
 
 void GraphicsBase::SetFog(int32_t enable, uint32_t colour, float start, float end) {
-  Record("SetFog(" + Int(enable) + "," + FormatColour(colour) + "," + Num(start) + "," + Num(end) +
+  if (Logging()) Record("SetFog(" + Int(enable) + "," + FormatColour(colour) + "," + Num(start) + "," + Num(end) +
          ")");
   SetRenderStateNow(rs::FogEnable, static_cast<uint32_t>(enable));
   SetRenderStateNow(rs::FogColor, colour);
@@ -501,7 +501,7 @@ void GraphicsBase::SetFog(int32_t enable, uint32_t colour, float start, float en
 
 int32_t GraphicsBase::SetShadowProjection(Vec3 lightDirection, Vec3 planePoint, Vec3 planeNormal,
                                           ColourValue colour) {
-  Record("SetShadowProjection(" + Vec(lightDirection) + "," + Vec(planePoint) + "," +
+  if (Logging()) Record("SetShadowProjection(" + Vec(lightDirection) + "," + Vec(planePoint) + "," +
          Vec(planeNormal) + ",(" + Num(colour.r) + "," + Num(colour.g) + "," + Num(colour.b) +
          "," + Num(colour.a) + "))");
   state_.shadowMaterial = Material{};
@@ -514,7 +514,7 @@ int32_t GraphicsBase::SetShadowProjection(Vec3 lightDirection, Vec3 planePoint, 
 }
 
 void GraphicsBase::SetGammaLevel(int32_t level) {
-  Record("SetGammaLevel(" + Int(level) + ")");
+  if (Logging()) Record("SetGammaLevel(" + Int(level) + ")");
   state_.gammaRamp = ComputeGammaRamp(level);
   GammaChanged();
 }
