@@ -32,7 +32,7 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 
-shot() { xwd -root -silent > "$work/shot.xwd" && convert "xwd:$work/shot.xwd" "$out/$1.png"; }
+shot() { import -window root "$out/$1.png"; }
 # Picture pixels to screen pixels: the full-screen window is 1024 x 768 (x 1.6).
 screen() { echo $(( $1 * 16 / 10 )) $(( $2 * 16 / 10 )); }
 
