@@ -45,10 +45,20 @@ wait_geometry() {  # window, wanted size
   done
   fail "window is ${g:-gone}, wanted $2"
 }
-alt_enter() {
+geometry_now() { geometry "$1" || echo gone; }
+# Holds Alt+Enter until the window takes the wanted size (one switch per
+# press however long it is held), then lets go.
+alt_enter_until() {  # window, wanted size
+  local g=""
+  xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
   xdotool keydown alt keydown Return
-  sleep 0.25
+  for _ in $(seq 150); do
+    g=$(geometry_now "$1")
+    [ "$g" = "$2" ] && break
+    sleep 0.1
+  done
   xdotool keyup Return keyup alt
+  [ "$g" = "$2" ] || fail "after Alt+Enter the window is $g, wanted $2"
 }
 
 (cd "$runtime" && exec "$program") &
@@ -65,13 +75,10 @@ echo "window $window"
 
 wait_geometry "$window" 1024x768
 echo "starts in full screen"
-xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
-sleep 0.5
-alt_enter
-wait_geometry "$window" 640x480
+alt_enter_until "$window" 640x480
 echo "Alt+Enter: 640 x 480 window"
-alt_enter
-wait_geometry "$window" 1024x768
+sleep 0.3
+alt_enter_until "$window" 1024x768
 echo "Alt+Enter: full screen again"
 
 (cd "$runtime" && timeout 20 "$program")
@@ -82,7 +89,7 @@ echo "second copy exits 0, the first keeps running"
 
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
 xdotool key Escape
-for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 150); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$game" 2>/dev/null && fail "Escape did not end the program"
 wait "$game"
 code=$?
