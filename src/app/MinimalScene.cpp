@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "scenes/SceneSetup.hpp"
+
 namespace quadrel::app {
 
 using namespace quadrel::render;
@@ -35,18 +37,7 @@ int32_t MinimalScene::Initialise(AppContext& ctx) {
 void MinimalScene::Load() {
   g_.ResetRenderStates();
   g_.SetMainLight(Light{}, Vec3{0, 0, 0}, 1);
-  g_.SetFog(1, 0xFF000000u, 100.0f, 180.0f);
-  g_.SetGammaLevel(255);
-  g_.SetSamplerState(0, ss::AddressU, ss::AddressClamp);
-  g_.SetShadowProjection(Vec3{0, 50, -50}, Vec3{0, 0.1f, 0}, Vec3{0, 1, 0},
-                         ColourValue{0.6f, 0.6f, 0.6f, 1.0f});
-  Camera& camera = g_.GetCamera();
-  camera.eye = Vec3{0, 20, -70};
-  camera.at = Vec3{0, 25, 0};
-  camera.up = Vec3{0, 1, 0};
-  camera.fovDegrees = 45.0f;
-  camera.nearPlane = 1.0f;
-  camera.farPlane = 300.0f;
+  LoadSceneView(g_, ColourValue{0.6f, 0.6f, 0.6f, 1.0f});
   g_.SetClearColour(clearColour_);
   g_.DestroyAllFonts();
   g_.CreateFontObject(font_);

@@ -1,5 +1,7 @@
 #include "game/GameSceneTick.hpp"
 
+#include "scenes/SceneSetup.hpp"
+
 #include "game/Diagnostics.hpp"
 #include "game/GameInput.hpp"
 #include "game/GameMain.hpp"
@@ -45,18 +47,7 @@ int32_t GameSceneTick::LoadGameResources() {
   light.specular = ColourValue{0.8f, 0.8f, 0.8f, 1.0f};
   light.ambient = ColourValue{0.2f, 0.2f, 0.2f, 1.0f};
   g.SetMainLight(light, Vec3{0, 0, 0}, 1);
-  g.SetFog(1, 0xFF000000u, 100.0f, 180.0f);
-  g.SetGammaLevel(255);
-  g.SetSamplerState(0, ss::AddressU, ss::AddressClamp);
-  g.SetShadowProjection(Vec3{0, 50, -50}, Vec3{0, 0.1f, 0}, Vec3{0, 1, 0},
-                        ColourValue{0.3137255f, 0.3137255f, 0.3137255f, 0.5882353f});
-  Camera& camera = g.GetCamera();
-  camera.eye = Vec3{0, 20, -70};
-  camera.at = Vec3{0, 25, 0};
-  camera.up = Vec3{0, 1, 0};
-  camera.fovDegrees = 45.0f;
-  camera.nearPlane = 1.0f;
-  camera.farPlane = 300.0f;
+  LoadSceneView(g, ColourValue{0.3137255f, 0.3137255f, 0.3137255f, 0.5882353f});
   g.DestroyAllFonts();
   g.CreateFontObject(smallFont_);
   g.CreateFontObject(bigFont_);

@@ -1,5 +1,7 @@
 #include "scenes/TitleScene.hpp"
 
+#include "scenes/SceneSetup.hpp"
+
 #include <cstring>
 
 #include "replay/ReplayStore.hpp"
@@ -66,18 +68,7 @@ void TitleScene::Load() {
   Graphics& g = s_.graphics;
   g.ResetRenderStates();
   g.SetMainLight(Light{}, Vec3{0, 0, 0}, 1);
-  g.SetFog(1, 0xFF000000u, 100.0f, 180.0f);
-  g.SetGammaLevel(255);
-  g.SetSamplerState(0, ss::AddressU, ss::AddressClamp);
-  g.SetShadowProjection(Vec3{0, 50, -50}, Vec3{0, 0.1f, 0}, Vec3{0, 1, 0},
-                        ColourValue{0.6f, 0.6f, 0.6f, 1.0f});
-  Camera& camera = g.GetCamera();
-  camera.eye = Vec3{0, 20, -70};
-  camera.at = Vec3{0, 25, 0};
-  camera.up = Vec3{0, 1, 0};
-  camera.fovDegrees = 45.0f;
-  camera.nearPlane = 1.0f;
-  camera.farPlane = 300.0f;
+  LoadSceneView(g, ColourValue{0.6f, 0.6f, 0.6f, 1.0f});
   g.SetClearColour(0xFF000000u);
   g.DestroyAllFonts();
   g.CreateFontObject(buttonFont_);

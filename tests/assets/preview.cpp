@@ -233,10 +233,10 @@ void Draw(Frame& frame, const Model& model, const M4& world, const View& view, P
       if (pass == Pass::Lit) {
         const float lambert = std::max(0.0f, -Dot(n, kLightDirection));
         const V3 half = Norm(Norm(view.eye - p) - kLightDirection);
-        const float spec = lambert > 0 ? std::pow(std::max(0.0f, Dot(n, half)), mat.power) : 0;
+        const float highlight = lambert > 0 ? std::pow(std::max(0.0f, Dot(n, half)), mat.power) : 0;
         colour = mat.emissive + mat.diffuse * 0.2f + mat.diffuse * lambert;
         colour = {std::min(colour.x, 1.0f), std::min(colour.y, 1.0f), std::min(colour.z, 1.0f)};
-        colour = colour + mat.specular * (0.8f * spec);
+        colour = colour + mat.specular * (0.8f * highlight);
       }
       if (fog && pass != Pass::Shadow) {
         const float z = Apply(toView, k.p, 1)[2];

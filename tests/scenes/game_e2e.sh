@@ -50,31 +50,39 @@ xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
 sleep 1.5
 shot title
 
+# Waits up to about 20 s for a probe of fresh screenshots to satisfy a test.
+#   until_seen NAME X0 Y0 X1 Y1 KIND TEST  (TEST sees $count $cx $cy)
+until_seen() {
+  local name=$1 left=$2 top=$3 right=$4 bottom=$5 kind=$6 test=$7
+  for _ in $(seq 80); do
+    shot "$name"
+    read -r count cx cy < <("$probe" "$out/$name.png" "$left" "$top" "$right" "$bottom" "$kind")
+    if eval "$test"; then return 0; fi
+    sleep 0.25
+  done
+  return 1
+}
+
 # Click "[ Game Start ]"; the title fades out and the game fades in.
 xdotool mousemove $(screen 320 260)
 sleep 0.3
 xdotool click 1
-sleep 3
-shot game
 # The bar: its orange ends, between the walls near the floor.
-read -r n1 x1 _ < <("$probe" "$out/game.png" 240 560 790 720 orange)
-[ "$n1" -gt 20 ] || fail "no bar on the screen ($n1 bar pixels)"
-echo "game entered: bar at x $x1"
+until_seen game 240 560 790 720 orange '[ "$count" -gt 20 ]' || fail "no bar on the screen"
+barX=$cx
+sleep 0.5  # the fade-in ends
+echo "game entered: bar at x $barX"
 
 xdotool mousemove_relative -- 240 0
-sleep 0.6
-shot moved
-read -r n2 x2 _ < <("$probe" "$out/moved.png" 240 560 790 720 orange)
-[ "$n2" -gt 20 ] && [ "$x2" -gt $((x1 + 60)) ] || fail "the bar did not follow the mouse ($x1 -> $x2)"
-echo "bar follows the mouse: x $x1 -> $x2"
+until_seen moved 240 560 790 720 orange '[ "$count" -gt 20 ] && [ "$cx" -gt $((barX + 60)) ]' ||
+  fail "the bar did not follow the mouse ($barX -> $cx)"
+echo "bar follows the mouse: x $barX -> $cx"
 
-read -r w1 _ _ < <("$probe" "$out/moved.png" 240 250 790 640 white)
+read -r white _ _ < <("$probe" "$out/moved.png" 240 250 790 640 white)
 xdotool click 1
-sleep 0.5
-shot launched
-read -r w2 _ wy < <("$probe" "$out/launched.png" 240 250 790 640 white)
-[ "$w2" -gt $((w1 + 150)) ] || fail "no ball launched ($w1 -> $w2 white pixels)"
-echo "a click launches a ball: white pixels $w1 -> $w2 around y $wy"
+until_seen launched 240 250 790 640 white '[ "$count" -gt $((white + 150)) ]' ||
+  fail "no ball launched ($white -> $count white pixels)"
+echo "a click launches a ball: white pixels $white -> $count around y $cy"
 
 rss=$(awk '/VmRSS/ {print $2}' "/proc/$game/status")
 echo "resident memory while playing: $((rss / 1024)) MiB"

@@ -1,0 +1,21 @@
+#include "scenes/SceneSetup.hpp"
+
+namespace quadrel {
+
+using namespace render;
+
+void LoadSceneView(Graphics& g, ColourValue shadowColour) {
+  g.SetFog(1, 0xFF000000u, 100.0f, 180.0f);
+  g.SetGammaLevel(255);
+  g.SetSamplerState(0, ss::AddressU, ss::AddressClamp);
+  g.SetShadowProjection(Vec3{0, 50, -50}, Vec3{0, 0.1f, 0}, Vec3{0, 1, 0}, shadowColour);
+  Camera& camera = g.GetCamera();
+  camera.eye = Vec3{0, 20, -70};
+  camera.at = Vec3{0, 25, 0};
+  camera.up = Vec3{0, 1, 0};
+  camera.fovDegrees = 45.0f;
+  camera.nearPlane = 1.0f;
+  camera.farPlane = 300.0f;
+}
+
+}  // namespace quadrel

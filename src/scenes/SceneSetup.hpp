@@ -1,0 +1,12 @@
+// The view every scene loads: black fog from 100 to 180, full gamma, clamped
+// texture addressing, the planar shadow under a light at (0, 50, -50), and the
+// camera at (0, 20, -70) looking at (0, 25, 0).
+#pragma once
+
+#include "platform/Graphics.hpp"
+
+namespace quadrel {
+
+void LoadSceneView(render::Graphics& g, render::ColourValue shadowColour);
+
+}  // namespace quadrel
