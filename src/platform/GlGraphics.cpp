@@ -1049,7 +1049,11 @@ GlGraphics::MainVariant* GlGraphics::Prepare3D(bool vertexColour) {
   if (s[rs::FogEnable] &&
       (s[rs::FogVertexMode] == rv::FogLinear || s[rs::FogTableMode] == rv::FogLinear))
     key |= kKeyFog;
-  if (lighting && s[rs::SpecularEnable]) key |= kKeySpecular;
+  // A black specular colour adds nothing (pow stays within 0..1), so shadows
+  // and matte materials skip the per-vertex highlight.
+  const ColourValue& spec = state_.material.specular;
+  if (lighting && s[rs::SpecularEnable] && (spec.r != 0.0f || spec.g != 0.0f || spec.b != 0.0f))
+    key |= kKeySpecular;
   if (s[rs::AlphaTestEnable]) key |= kKeyAlphaTest;
   if (vertexColour) key |= kKeyVertexColour;
   MainVariant* v = Variant(key);

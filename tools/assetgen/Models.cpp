@@ -33,17 +33,17 @@ const Material kPearl = Plastic({0.92, 0.94, 1.00}, 1.0, 40.0, 0.16);
 XMesh Ball() {
   XMesh mesh;
   const int pearl = mesh.AddMaterial(kPearl);
-  AddLathe(mesh, ArcProfile(0.0, 1.0, kPi, 0.0, 10), 16, [&](double, int) { return pearl; });
+  AddLathe(mesh, ArcProfile(0.0, 1.0, kPi, 0.0, 8), 12, [&](double, int) { return pearl; });
   return mesh;
 }
 
-// 4 wide, 2 high, 2 deep, centred, with rounded edges whose highlights show
-// the block's shape under the light from the upper left front.
+// 4 wide, 2 high, 2 deep, centred, with bevelled edges whose highlights show
+// the block's shape under the light from the upper left front. Ninety of them
+// are drawn twice a frame (with their shadows), so they stay at 44 triangles.
 XMesh Block(Colour colour, double gloss, double power) {
   XMesh mesh;
   const int body = mesh.AddMaterial(Plastic(colour, gloss, power));
-  AddRoundedBox(mesh, {0, 0, 0}, {2.0, 1.0, 1.0}, {0.32, 0.32, 0.32}, 1, {1, 1, 1},
-                [&](Vec3) { return body; });
+  AddChamferedBox(mesh, {2.0, 1.0, 1.0}, {0.32, 0.32, 0.32}, body);
   return mesh;
 }
 
@@ -53,8 +53,8 @@ XMesh Bar() {
   XMesh mesh;
   const int body = mesh.AddMaterial(kBarBody);
   const int accent = mesh.AddMaterial(kBarAccent);
-  // Flat samples every 0.4 along x, so the colour borders at 2.6 and 0.2 fall on edges.
-  AddRoundedBox(mesh, {0, 0.5, 0}, {3.5, 0.5, 1.0}, {0.5, 0.5, 0.5}, 2, {15, 1, 1}, [&](Vec3 p) {
+  AddRoundedBox(mesh, {0, 0.5, 0}, {3.5, 0.5, 1.0}, {0.5, 0.5, 0.5}, 2,
+                {{{-2.6, -0.2, 0.2, 2.6}, {}, {}}}, [&](Vec3 p) {
     const double ax = std::fabs(p.x);
     return ax > 2.6 || ax < 0.2 ? accent : body;
   });
@@ -86,8 +86,8 @@ XMesh Wall() {
   XMesh mesh;
   const int body = mesh.AddMaterial(Plastic({0.34, 0.38, 0.50}, 0.5, 14.0, 0.08));
   const int strip = mesh.AddMaterial(Plastic({0.30, 0.85, 1.00}, 0.4, 10.0, 0.70));
-  // Flat samples every 0.3 along x, so the strip's borders fall on edges.
-  AddRoundedBox(mesh, {0, 0, 0}, {1.5, 28.0, 2.0}, {0.3, 0.3, 0.3}, 2, {8, 1, 1}, [&](Vec3 p) {
+  AddRoundedBox(mesh, {0, 0, 0}, {1.5, 28.0, 2.0}, {0.3, 0.3, 0.3}, 2, {{{-0.3, 0.3}, {}, {}}},
+                [&](Vec3 p) {
     return std::fabs(p.z) > 1.9 && std::fabs(p.x) < 0.3 ? strip : body;
   });
   return mesh;
@@ -102,9 +102,9 @@ XMesh OptionItem() {
   const int body = mesh.AddMaterial(kBarBody);
   const int accent = mesh.AddMaterial(kBarAccent);
   const int band = mesh.AddMaterial(Plastic({0.80, 0.90, 1.00}, 0.9, 30.0, 0.25));
-  std::vector<ProfilePoint> profile = ArcProfile(-1.0, 1.0, kPi, kPi / 2, 5);
+  std::vector<ProfilePoint> profile = ArcProfile(-1.0, 1.0, kPi, kPi / 2, 3);
   for (double x : {-0.7, 0.7}) profile.push_back({x, 1.0, 0.0, 1.0});
-  const auto right = ArcProfile(1.0, 1.0, kPi / 2, 0.0, 5);
+  const auto right = ArcProfile(1.0, 1.0, kPi / 2, 0.0, 3);
   profile.insert(profile.end(), right.begin(), right.end());
   AddLathe(mesh, profile, 12, [&](double x, int sector) {
     if (std::fabs(x) > 1.0) return Striped(sector, accent, body);
@@ -124,11 +124,11 @@ XMesh ExtendItem() {
   const double meet = 11.0 / 13.0;
   const double capAngle = std::acos((1.3 - meet) / 0.7);
   const double ballAngle = std::acos(meet);
-  std::vector<ProfilePoint> profile = ArcProfile(-1.3, 0.7, kPi, capAngle, 5);
-  auto centre = ArcProfile(0.0, 1.0, kPi - ballAngle, ballAngle, 8);
+  std::vector<ProfilePoint> profile = ArcProfile(-1.3, 0.7, kPi, capAngle, 3);
+  auto centre = ArcProfile(0.0, 1.0, kPi - ballAngle, ballAngle, 6);
   centre.front().crease = true;
   profile.insert(profile.end(), centre.begin(), centre.end());
-  auto right = ArcProfile(1.3, 0.7, kPi - capAngle, 0.0, 5);
+  auto right = ArcProfile(1.3, 0.7, kPi - capAngle, 0.0, 3);
   right.front().crease = true;
   profile.insert(profile.end(), right.begin(), right.end());
   AddLathe(mesh, profile, 12, [&](double x, int sector) {
