@@ -21,7 +21,7 @@
 namespace quadrel::render {
 namespace {
 
-constexpr size_t kOverlayRingBytes = size_t(1) << 21;  // 2 MiB of text vertices per frame
+constexpr size_t kOverlayRingBytes = size_t(1) << 18;  // 256 KiB: ~2,700 glyphs before it is renewed
 
 // The fixed-function rules as one shader source; each combination of the
 // switches below is compiled on first use, so that no pixel pays for a rule
