@@ -20,6 +20,9 @@ add_library(quadrel_render STATIC
   platform/FontFace.cpp
   platform/GameWindow.cpp
   platform/GlGraphics.cpp
+  platform/GlPipeline.cpp
+  platform/GlResources.cpp
+  platform/GlShaders.cpp
   platform/MeshData.cpp
   platform/Picture.cpp
 )
