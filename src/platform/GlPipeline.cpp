@@ -124,8 +124,8 @@ GlGraphics::MainVariant* GlGraphics::Prepare3D(bool vertexColour) {
     key |= kKeyFog;
   // A black specular colour adds nothing (pow stays within 0..1), so shadows
   // and matte materials skip the per-vertex highlight.
-  const ColourValue& spec = state_.material.specular;
-  if (lighting && s[rs::SpecularEnable] && (spec.r != 0.0f || spec.g != 0.0f || spec.b != 0.0f))
+  const ColourValue& highlight = state_.material.specular;
+  if (lighting && s[rs::SpecularEnable] && (highlight.r != 0.0f || highlight.g != 0.0f || highlight.b != 0.0f))
     key |= kKeySpecular;
   if (s[rs::AlphaTestEnable]) key |= kKeyAlphaTest;
   if (vertexColour) key |= kKeyVertexColour;
