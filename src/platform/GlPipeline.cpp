@@ -125,7 +125,8 @@ GlGraphics::MainVariant* GlGraphics::Prepare3D(bool vertexColour) {
   // A black specular colour adds nothing (pow stays within 0..1), so shadows
   // and matte materials skip the per-vertex highlight.
   const ColourValue& highlight = state_.material.specular;
-  if (lighting && s[rs::SpecularEnable] && (highlight.r != 0.0f || highlight.g != 0.0f || highlight.b != 0.0f))
+  if (lighting && s[rs::SpecularEnable] &&
+      (highlight.r != 0.0f || highlight.g != 0.0f || highlight.b != 0.0f))
     key |= kKeySpecular;
   if (s[rs::AlphaTestEnable]) key |= kKeyAlphaTest;
   if (vertexColour) key |= kKeyVertexColour;

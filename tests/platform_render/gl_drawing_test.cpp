@@ -181,6 +181,40 @@ TEST_F(MeshDrawTest, TexturedAndUntexturedSubsetsKeepTheirOwnLook) {
   EXPECT_NEAR(bottom.b, 0.7774 * 255, 2);
 }
 
+TEST_F(MeshDrawTest, OnlyASpecularColourAddsAHighlight) {
+  StartDevice();
+  LoadSceneStates(Vec3{0, 0, -10}, Vec3{0, 0, 0});
+  XModel m;
+  m.materials = {XMaterial{0.5f, 0.5f, 0.5f, 1, 1, {1, 1, 1}, {0, 0, 0}, ""},
+                 XMaterial{0.5f, 0.5f, 0.5f, 1, 1, {0, 0, 0}, {0, 0, 0}, ""}};
+  sample::AddPanel(m, Vec3{-2, 0, 0}, 2, 2, 0);
+  sample::AddPanel(m, Vec3{2, 0, 0}, 2, 2, 1);
+  Mesh* mesh = MakeMesh("shiny", m);
+  auto draw = [&](uint32_t specularEnable, Rgb& shiny, Rgb& matte) {
+    ASSERT_EQ(g_->BeginFrame(), kOk);
+    g_->ApplyCamera();
+    g_->SetRenderState(rs::FogEnable, 0);
+    g_->SetRenderState(rs::SpecularEnable, specularEnable);
+    mesh->Draw(0);
+    g_->EndFrame();
+    Read();
+    int x = 0, y = 0;
+    Project(Vec3{-2, 0, 0}, x, y);
+    shiny = Pixel(x, y);
+    Project(Vec3{2, 0, 0}, x, y);
+    matte = Pixel(x, y);
+  };
+  Rgb shinyOn, matteOn, shinyOff, matteOff;
+  draw(1, shinyOn, matteOn);
+  draw(0, shinyOff, matteOff);
+  // Diffuse 0.5 x (N.L = 1/sqrt 3) + ambient 0.5 x 0.2, as without the highlight.
+  EXPECT_NEAR(matteOn.r, 0.3887 * 255, 2);
+  EXPECT_EQ(matteOn.r, matteOff.r);
+  EXPECT_EQ(shinyOff.r, matteOff.r);
+  EXPECT_GT(shinyOn.r, matteOn.r + 20) << "the white specular colour lights the shiny panel";
+  EXPECT_EQ(shinyOn.r, shinyOn.b);
+}
+
 TEST_F(MeshDrawTest, ASecondLoadReleasesTheFirstModel) {
   StartDevice();
   ASSERT_TRUE(sample::WriteDds("texture/t.dds", 4, 4,
