@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -146,6 +147,28 @@ TEST(Models, FrontFacesPointOutwardsAlongTheirNormals) {
     }
     EXPECT_EQ(againstNormals, 0);
     EXPECT_EQ(inwards, 0);
+  }
+}
+
+// Every solid model is closed: each edge between two corners is walked once
+// in each direction, so no gap lets the backdrop or a shadow's stencil through.
+TEST(Models, SolidsHaveNoHolesOrStrayFaces) {
+  auto key = [](const aiVector3D& v) {
+    return std::array<long, 3>{std::lround(v.x * 1e4), std::lround(v.y * 1e4), std::lround(v.z * 1e4)};
+  };
+  for (const Expected& e : kModels) {
+    if (std::string(e.file) == "ground.x") continue;
+    SCOPED_TRACE(e.file);
+    const LoadedModel m = Load(e.file);
+    std::map<std::array<std::array<long, 3>, 2>, int> walks;
+    for (const Triangle& t : m.triangles)
+      for (int c = 0; c < 3; ++c) ++walks[{key(t.p[c]), key(t.p[(c + 1) % 3])}];
+    int unmatched = 0;
+    for (const auto& [edge, count] : walks) {
+      const auto back = walks.find({edge[1], edge[0]});
+      if (count != 1 || back == walks.end() || back->second != 1) ++unmatched;
+    }
+    EXPECT_EQ(unmatched, 0);
   }
 }
 
