@@ -47,7 +47,8 @@ struct Run {
 
 }  // namespace
 
-ReplayCheck CheckReplay(const std::string& path, std::vector<TracePoint>* trace) {
+ReplayCheck CheckReplay(const std::string& path, std::vector<TracePoint>* trace,
+                        int64_t maxStepsBetweenInputs) {
   ReplayCheck check;
   auto run = std::make_unique<Run>();
   AppContext& ctx = run->ctx;
@@ -72,6 +73,7 @@ ReplayCheck CheckReplay(const std::string& path, std::vector<TracePoint>* trace)
   int32_t phaseAtEnd = -1;
   int32_t scoreAtEnd = 0;
   int32_t levelAtEnd = 0;
+  int64_t stepsSinceInput = 0;
   while (ctx.replayMode == Playback) {
     const InputFrame next = g.vars.nextFrame;
     const bool applying = next.frame == ctx.frameNumber;
@@ -81,11 +83,13 @@ ReplayCheck CheckReplay(const std::string& path, std::vector<TracePoint>* trace)
                      std::to_string(lastApplied);
       return check;
     }
-    if (check.steps >= kPlaybackStepLimit) {
+    if (!applying && stepsSinceInput >= maxStepsBetweenInputs) {
       check.outcome = ReplayCheck::Outcome::EndMismatch;
-      check.detail = "frame " + std::to_string(next.frame) + " not reached";
+      check.detail = "frame " + std::to_string(next.frame) + " not reached within " +
+                     std::to_string(maxStepsBetweenInputs) + " steps of the previous input";
       return check;
     }
+    stepsSinceInput = applying ? 0 : stepsSinceInput + 1;
     if (applying) {
       if (trace) trace->push_back({ctx.frameNumber, ctx.score});
       if (!gap && next.score != ctx.score) {

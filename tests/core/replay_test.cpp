@@ -99,6 +99,25 @@ TEST_F(ReplayFiles, DamagedFilesAreReportedAndNeverReadPastTheirData) {
   EXPECT_EQ(CheckReplay(folder).outcome, ReplayCheck::Outcome::Unreadable);
 }
 
+// A 172-byte file whose one frame lies near 2^31 steps away must be given up
+// after the bound, not after simulating to it.
+TEST_F(ReplayFiles, FarAwayFramesAreGivenUpAfterTheStepBound) {
+  Image far(100, 2147483000, 0);
+  far.Frame(1, 0, 2147483000, 0);
+  ASSERT_EQ(far.bytes.size(), 172u);
+  const std::string path = Write("far.rep", far.bytes);
+  const ReplayCheck check = CheckReplay(path);
+  EXPECT_EQ(check.outcome, ReplayCheck::Outcome::EndMismatch);
+  EXPECT_EQ(check.steps, kDefaultStepsBetweenInputs);
+  EXPECT_NE(check.detail.find("not reached within 216000 steps"), std::string::npos) << check.detail;
+  // The caller may set a tighter bound; a frame inside it is reached.
+  EXPECT_EQ(CheckReplay(path, nullptr, 500).steps, 500);
+  Image near(0, 400, 0);
+  near.Frame(1, 0, 400, 0);
+  EXPECT_NE(CheckReplay(Write("near.rep", near.bytes), nullptr, 500).detail.find("not reached"),
+            0u);
+}
+
 TEST_F(ReplayFiles, ReadReplayFileShowsTheMessagesOfEachFailure) {
   ReplayStore store;
   store.ResetReplayStore();
