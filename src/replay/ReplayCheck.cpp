@@ -1,6 +1,7 @@
 #include "replay/ReplayCheck.hpp"
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 #include "game/GameInput.hpp"
@@ -45,17 +46,46 @@ struct Run {
   }
 };
 
+// Starts a playback whose replay the loader puts into the store.
+std::unique_ptr<Run> StartPlayback(const std::function<void(GameScene&)>& load) {
+  auto run = std::make_unique<Run>();
+  GameReset(run->g);
+  run->ctx.replayMode = Playback;
+  load(run->g);
+  return run;
+}
+
+ReplayCheck CheckStarted(std::unique_ptr<Run> run, std::vector<TracePoint>* trace,
+                         int64_t maxStepsBetweenInputs);
+
 }  // namespace
 
 ReplayCheck CheckReplay(const std::string& path, std::vector<TracePoint>* trace,
                         int64_t maxStepsBetweenInputs) {
+  auto run = StartPlayback([&](GameScene& g) { EnterGameState(g, &path); });
+  return CheckStarted(std::move(run), trace, maxStepsBetweenInputs);
+}
+
+ReplayCheck CheckReplay(const uint8_t* bytes, size_t size, std::vector<TracePoint>* trace,
+                        int64_t maxStepsBetweenInputs) {
+  // The scene is entered as for a file that is not there, then given the image
+  // and its first frame, as the file read would have done.
+  static const std::string kNoFile;
+  auto run = StartPlayback([&](GameScene& g) {
+    EnterGameState(g, &kNoFile);
+    g.replay.LoadReplayBytes(bytes, size);
+    g.replay.ReadInputFrame(g.vars.nextFrame);
+  });
+  return CheckStarted(std::move(run), trace, maxStepsBetweenInputs);
+}
+
+namespace {
+
+ReplayCheck CheckStarted(std::unique_ptr<Run> run, std::vector<TracePoint>* trace,
+                         int64_t maxStepsBetweenInputs) {
   ReplayCheck check;
-  auto run = std::make_unique<Run>();
   AppContext& ctx = run->ctx;
   GameScene& g = run->g;
-  GameReset(g);
-  ctx.replayMode = Playback;
-  EnterGameState(g, &path);
 
   const ReplayStore& store = run->store;
   const std::string problem = ReplayFileProblem(store, store.lastReadStatus());
@@ -175,6 +205,8 @@ ReplayCheck CheckReplay(const std::string& path, std::vector<TracePoint>* trace,
   check.outcome = ReplayCheck::Outcome::Ok;
   return check;
 }
+
+}  // namespace
 
 std::string FormatCheck(const std::string& path, const ReplayCheck& check) {
   char text[512];

@@ -52,6 +52,10 @@ constexpr int64_t kDefaultStepsBetweenInputs = 216000;
 ReplayCheck CheckReplay(const std::string& path, std::vector<TracePoint>* trace = nullptr,
                         int64_t maxStepsBetweenInputs = kDefaultStepsBetweenInputs);
 
+// The same check of a replay image held in memory.
+ReplayCheck CheckReplay(const uint8_t* bytes, size_t size, std::vector<TracePoint>* trace = nullptr,
+                        int64_t maxStepsBetweenInputs = kDefaultStepsBetweenInputs);
+
 // The one-line verdict of `quadrel-replay verify`.
 std::string FormatCheck(const std::string& path, const ReplayCheck& check);
 

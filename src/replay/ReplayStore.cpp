@@ -166,6 +166,24 @@ ReplayReadStatus ReplayStore::LoadReplayPath(const std::string& path) {
   return status;
 }
 
+ReplayReadStatus ReplayStore::LoadReplayBytes(const uint8_t* bytes, size_t size) {
+  if (!buffer_) ResetReplayStore();
+  if (!buffer_) return ReplayReadStatus::ReadFailed;
+  ReplayReadStatus status = ReplayReadStatus::Ok;
+  stored_ = 0;
+  if (size > kReplayBufferSize) {
+    status = ReplayReadStatus::TooLarge;
+  } else {
+    if (size > 0) std::memcpy(buffer_.get(), bytes, size);
+    stored_ = size;
+    if (std::memcmp(buffer_.get(), kReplaySignature, sizeof kReplaySignature) != 0)
+      status = ReplayReadStatus::BadSignature;
+  }
+  TakeHeader();
+  lastRead_ = status;
+  return status;
+}
+
 int ReplayStore::ReadReplayFile(const std::string& name) {
   const std::string path = std::string(kReplayFolder) + "/" + name;
   const ReplayReadStatus status = LoadReplayPath(path);

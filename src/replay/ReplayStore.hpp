@@ -62,6 +62,8 @@ class ReplayStore {
   int ReadReplayFile(const std::string& name);
   // Reads a file by its full path without showing messages.
   ReplayReadStatus LoadReplayPath(const std::string& path);
+  // Reads a replay image from memory (a replay that arrived over the network).
+  ReplayReadStatus LoadReplayBytes(const uint8_t* bytes, size_t size);
 
   void SetItemPlanByte(int level, int index, int blockIndex);
   int8_t ItemPlanByte(int level, int index) const;

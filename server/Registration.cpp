@@ -1,0 +1,168 @@
+#include "Registration.hpp"
+
+#include <openssl/evp.h>
+
+#include <cstring>
+#include <limits>
+
+#include "replay/ReplayCheck.hpp"
+#include "replay/ReplayStore.hpp"
+
+namespace quadrel::server {
+
+const char* VerdictToken(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::Accepted: return "OK";
+    case Verdict::Failed: return "-1";
+    case Verdict::OutOfRank: return "-2";
+    case Verdict::BadVersion: return "-3";
+  }
+  return "-1";
+}
+
+bool IsDecimalInt32(std::string_view text, int32_t& value) {
+  // Exactly what "%d" prints: an optional minus, no leading zeros.
+  std::string_view digits = text;
+  const bool negative = !digits.empty() && digits.front() == '-';
+  if (negative) digits.remove_prefix(1);
+  if (digits.empty() || digits.size() > 10) return false;
+  if (digits.size() > 1 && digits.front() == '0') return false;
+  if (negative && digits == "0") return false;
+  int64_t v = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return false;
+    v = v * 10 + (c - '0');
+  }
+  if (negative) v = -v;
+  if (v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+    return false;
+  value = static_cast<int32_t>(v);
+  return true;
+}
+
+bool IsDaytime(std::string_view text) {
+  static constexpr char kShape[] = "0000/00/00 00:00:00";
+  if (text.size() != sizeof kShape - 1) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const bool digit = text[i] >= '0' && text[i] <= '9';
+    if (kShape[i] == '0' ? !digit : text[i] != kShape[i]) return false;
+  }
+  return true;
+}
+
+namespace {
+
+bool IsPrintableAscii(std::string_view text) {
+  for (char c : text)
+    if (c < 0x20 || c > 0x7e) return false;
+  return true;
+}
+
+const FormPart* FindOnce(const std::vector<FormPart>& parts, std::string_view name,
+                         std::string& reason) {
+  const FormPart* found = nullptr;
+  for (const FormPart& part : parts) {
+    if (part.name != name) continue;
+    if (found) {
+      reason = "field \"" + std::string(name) + "\" repeated";
+      return nullptr;
+    }
+    found = &part;
+  }
+  if (!found) reason = "field \"" + std::string(name) + "\" missing";
+  return found;
+}
+
+}  // namespace
+
+FormCheck ReadRegistration(const std::vector<FormPart>& parts) {
+  FormCheck out;
+  Registration& r = out.registration;
+  const FormPart* ver = FindOnce(parts, "ver", out.reason);
+  if (!ver) return out;
+  if (ver->data != "20050511") {
+    out.verdict = Verdict::BadVersion;
+    out.reason = "version \"" + std::string(ver->data.substr(0, 16)) + "\"";
+    return out;
+  }
+  const FormPart* cmd = FindOnce(parts, "cmd", out.reason);
+  const FormPart* name = cmd ? FindOnce(parts, "name", out.reason) : nullptr;
+  const FormPart* daytime = name ? FindOnce(parts, "daytime", out.reason) : nullptr;
+  const FormPart* score = daytime ? FindOnce(parts, "score", out.reason) : nullptr;
+  const FormPart* level = score ? FindOnce(parts, "level", out.reason) : nullptr;
+  const FormPart* fileName = level ? FindOnce(parts, "filename", out.reason) : nullptr;
+  const FormPart* data = fileName ? FindOnce(parts, "data", out.reason) : nullptr;
+  if (!data) return out;
+  if (cmd->data != "regist") {
+    out.reason = "cmd is not regist";
+  } else if (name->data.size() != kNameLength || !IsPrintableAscii(name->data)) {
+    out.reason = "name is not ten printable characters";
+  } else if (!IsDaytime(daytime->data)) {
+    out.reason = "daytime is not YYYY/MM/DD hh:mm:ss";
+  } else if (!IsDecimalInt32(score->data, r.score)) {
+    out.reason = "score is not decimal";
+  } else if (!IsDecimalInt32(level->data, r.level) || r.level < 0 || r.level > kLevelCount) {
+    out.reason = "level is not 0 to 5";
+  } else if (fileName->data.empty() || fileName->data.size() > kMaxFileNameLength ||
+             !IsPrintableAscii(fileName->data)) {
+    out.reason = "filename is not 1 to 59 printable characters";
+  } else {
+    r.name.assign(name->data);
+    r.daytime.assign(daytime->data);
+    r.fileName.assign(fileName->data);
+    r.replay.assign(data->data);
+    out.verdict = Verdict::Accepted;
+  }
+  return out;
+}
+
+ReplayVerdict VerifyReplay(const Registration& registration, const ReplayLimits& limits) {
+  ReplayVerdict out;
+  const std::string& replay = registration.replay;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(replay.data());
+  // The last recorded frame bounds the whole re-simulation, since the frames
+  // must rise; a file claiming hours of play is refused before it is played.
+  if (replay.size() >= kReplayHeaderArea + kInputFrameSize &&
+      (replay.size() - kReplayHeaderArea) % kInputFrameSize == 0) {
+    int32_t lastFrame = 0;
+    std::memcpy(&lastFrame, bytes + replay.size() - kInputFrameSize + 4, sizeof lastFrame);
+    if (lastFrame > limits.maxGameSteps) {
+      out.reason = "replay claims " + std::to_string(lastFrame) + " steps";
+      return out;
+    }
+  }
+  const ReplayCheck check =
+      CheckReplay(bytes, replay.size(), nullptr, limits.maxStepsBetweenInputs);
+  out.steps = check.steps;
+  if (check.outcome != ReplayCheck::Outcome::Ok) {
+    out.reason = FormatCheck("replay", check);
+    return out;
+  }
+  // The check compared the header with the simulation; now the fields with the header.
+  ReplayHeader header{};
+  std::memcpy(&header, bytes + 20, sizeof header);
+  const std::string date(header.date, strnlen(header.date, sizeof header.date));
+  if (header.score != registration.score) {
+    out.reason = "score field " + std::to_string(registration.score) + ", replay " +
+                 std::to_string(header.score);
+  } else if (header.level != registration.level) {
+    out.reason = "level field " + std::to_string(registration.level) + ", replay " +
+                 std::to_string(header.level);
+  } else if (date != registration.daytime) {
+    out.reason = "daytime field differs from the replay's date";
+  } else {
+    out.ok = true;
+  }
+  return out;
+}
+
+std::array<uint8_t, 32> GameDigest(std::string_view replay) {
+  std::array<uint8_t, 32> digest{};
+  const std::string_view game =
+      replay.size() > kItemPlanOffset ? replay.substr(kItemPlanOffset) : std::string_view();
+  unsigned int length = 0;
+  EVP_Digest(game.data(), game.size(), digest.data(), &length, EVP_sha256(), nullptr);
+  return digest;
+}
+
+}  // namespace quadrel::server
