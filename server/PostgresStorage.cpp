@@ -98,7 +98,7 @@ PGresult* Run(PGconn* c, const char* name, Params* params = nullptr, int resultF
 class PostgresStorage final : public RankingStorage {
  public:
   PostgresStorage(const std::string& url, int connections) : url_(url) {
-    PGconn* first = Connect();
+    PGconn* first = Connect(false);
     {
       Result result(PQexec(first, kSchema));
       if (PQresultStatus(result.r) != PGRES_COMMAND_OK) {
@@ -106,6 +106,12 @@ class PostgresStorage final : public RankingStorage {
         PQfinish(first);
         throw StorageError(error);
       }
+    }
+    try {
+      PrepareAll(first);
+    } catch (...) {
+      PQfinish(first);
+      throw;
     }
     free_.push_back(first);
     for (int i = 1; i < connections; ++i) free_.push_back(Connect());
@@ -195,7 +201,8 @@ class PostgresStorage final : public RankingStorage {
   }
 
  private:
-  PGconn* Connect() {
+  // Statements are prepared once the tables exist.
+  PGconn* Connect(bool prepare = true) {
     PGconn* c = PQconnectdb(url_.c_str());
     if (PQstatus(c) != CONNECTION_OK) {
       const std::string error = ErrorOf(c);
@@ -203,7 +210,7 @@ class PostgresStorage final : public RankingStorage {
       throw StorageError(error);
     }
     try {
-      PrepareAll(c);
+      if (prepare) PrepareAll(c);
     } catch (...) {
       PQfinish(c);
       throw;

@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -157,9 +158,33 @@ ReplayVerdict VerifyReplay(const Registration& registration, const ReplayLimits&
 }
 
 std::array<uint8_t, 32> GameDigest(std::string_view replay) {
+  // What the simulation reads, in a fixed form: the item bytes of each level
+  // up to the one reached, and per recorded step its frame, movement and
+  // whether the button was down. Bytes the simulation ignores (unused plan
+  // bytes, the reserved byte, the low bits of the button, the recorded score,
+  // steps without input) cannot make the same game look new.
+  std::string game;
+  ReplayHeader header{};
+  if (replay.size() >= kReplayHeaderArea) std::memcpy(&header, replay.data() + 20, sizeof header);
+  const int reached = std::clamp(header.level, 0, kLevelCount - 1);
+  for (int level = 0; level <= reached && replay.size() >= kReplayHeaderArea; ++level) {
+    const std::string_view plan = replay.substr(kItemPlanOffset + kItemPlanBytesPerLevel * level,
+                                                kItemPlanBytesPerLevel);
+    game.append(plan.substr(0, static_cast<size_t>(level) + 5));
+    game.append(plan.substr(15, 2));
+  }
+  for (size_t at = kReplayHeaderArea; at + kInputFrameSize <= replay.size(); at += kInputFrameSize) {
+    InputFrame frame{};
+    std::memcpy(&frame, replay.data() + at, sizeof frame);
+    const bool down = (frame.button & 0x80) != 0;
+    if (frame.dx == 0 && !down) continue;
+    char step[7];
+    std::memcpy(step, &frame.frame, 4);
+    std::memcpy(step + 4, &frame.dx, 2);
+    step[6] = down ? 1 : 0;
+    game.append(step, sizeof step);
+  }
   std::array<uint8_t, 32> digest{};
-  const std::string_view game =
-      replay.size() > kItemPlanOffset ? replay.substr(kItemPlanOffset) : std::string_view();
   unsigned int length = 0;
   EVP_Digest(game.data(), game.size(), digest.data(), &length, EVP_sha256(), nullptr);
   return digest;

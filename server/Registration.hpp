@@ -58,9 +58,9 @@ struct ReplayVerdict {
 // Re-simulates the replay and compares its end and header with the fields.
 ReplayVerdict VerifyReplay(const Registration& registration, const ReplayLimits& limits);
 
-// Identifies the game a replay records: its item placement and input frames.
-// The header is left out: its date is the only part a player could change
-// without re-playing, and the same game under another date is the same game.
+// Identifies the game a replay records: its item placement and input. The
+// header is left out: its date is the one part a player could change without
+// playing again, and the same game under another date is the same game.
 std::array<uint8_t, 32> GameDigest(std::string_view replay);
 
 // Small checks shared with the tests.

@@ -1,0 +1,126 @@
+// What one client may cost the server: body size refused before it is read,
+// replays that would take long to re-simulate, HTTP errors that still carry a
+// verdict the game understands. And the in-memory replay check itself.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "GameClient.hpp"
+#include "Pages.hpp"
+#include "Registration.hpp"
+#include "ServerFixture.hpp"
+#include "replay/ReplayCheck.hpp"
+
+namespace quadrel::test {
+namespace {
+
+TEST(ReplayBytes, CheckFromMemoryMatchesTheFileCheck) {
+  for (const std::string& path : GoldenReplays()) {
+    const std::string bytes = ReadBinaryFile(path);
+    const ReplayCheck file = CheckReplay(path);
+    const ReplayCheck memory =
+        CheckReplay(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    EXPECT_EQ(memory.outcome, ReplayCheck::Outcome::Ok) << path;
+    EXPECT_EQ(memory.score, file.score);
+    EXPECT_EQ(memory.steps, file.steps);
+    EXPECT_EQ(memory.frames, file.frames);
+  }
+  const ReplayCheck empty = CheckReplay(nullptr, 0);
+  EXPECT_EQ(empty.outcome, ReplayCheck::Outcome::Unreadable);
+  const std::string huge(kReplayBufferSize + 1, 'x');
+  EXPECT_EQ(CheckReplay(reinterpret_cast<const uint8_t*>(huge.data()), huge.size()).outcome,
+            ReplayCheck::Outcome::Unreadable);
+}
+
+// A replay of one frame recorded at the given step.
+server::Registration OneFrameAt(int32_t frame) {
+  server::Registration r;
+  r.replay.assign(172, '\0');
+  std::memcpy(r.replay.data(), kReplaySignature, sizeof kReplaySignature);
+  std::memcpy(r.replay.data() + 24, "2005/05/11 00:00:00", 19);
+  std::memcpy(r.replay.data() + 44, &frame, 4);
+  std::memcpy(r.replay.data() + 48, &kReplayVersion, 4);
+  r.replay[160 + 2] = static_cast<char>(0x80);
+  std::memcpy(r.replay.data() + 164, &frame, 4);
+  r.daytime = "2005/05/11 00:00:00";
+  return r;
+}
+
+TEST(ReplayLimits, CraftedFrameNumbersCostBoundedWork) {
+  server::ReplayLimits limits;
+  // Near 2^31: refused from the header alone, nothing simulated.
+  server::ReplayVerdict far = server::VerifyReplay(OneFrameAt(2147483000), limits);
+  EXPECT_FALSE(far.ok);
+  EXPECT_EQ(far.steps, 0);
+  // Within the game's length but far beyond the idle bound: stops at the bound.
+  limits.maxStepsBetweenInputs = 600;
+  server::ReplayVerdict idle = server::VerifyReplay(OneFrameAt(400000), limits);
+  EXPECT_FALSE(idle.ok);
+  EXPECT_LE(idle.steps, 601);
+  EXPECT_NE(idle.reason.find("not reached"), std::string::npos) << idle.reason;
+}
+
+TEST(ReplayLimits, GameDigestIgnoresWhatTheSimulationIgnores) {
+  const std::string replay = ReadBinaryFile(GoldenReplays().at(1));
+  std::string redated = replay;
+  std::memcpy(redated.data() + 24, "1999/01/01 00:00:00", 19);
+  EXPECT_EQ(server::GameDigest(replay), server::GameDigest(redated));
+  std::string unusedPlan = replay;
+  unusedPlan[60 + 12] = 3;  // byte 12 of level 0 is never read
+  EXPECT_EQ(server::GameDigest(replay), server::GameDigest(unusedPlan));
+  std::string usedPlan = replay;
+  usedPlan[60 + 1] = static_cast<char>(usedPlan[60 + 1] + 1);
+  EXPECT_NE(server::GameDigest(replay), server::GameDigest(usedPlan));
+  EXPECT_NE(server::GameDigest(replay), server::GameDigest(ReplayVariant(replay, 3)));
+}
+
+TEST(ServerLimits, OversizedOrUnmeasuredBodiesAreRefusedBeforeReading) {
+  server::ServerOptions options;
+  LiveServer live("sqlite", options);
+  ASSERT_TRUE(live.ready());
+  // Only the headers are sent, the connection stays open: the answer must not
+  // wait for three mebibytes that never come.
+  const std::string head = "POST /quadrel/ranking/ranking.cgi HTTP/1.0\r\n"
+                           "Content-type: multipart/form-data; boundary=\"0123456789ABCD\"\r\n"
+                           "Content-Length: 3145728\r\nHost: x\r\n\r\n";
+  std::string reply = Exchange(live.port(), head, false, 5000);
+  EXPECT_EQ(StatusOf(reply), 413) << reply;
+  EXPECT_EQ(VerdictOf(reply), -1);
+  for (const char* length : {"-5", "99999999999999999999999", "12abc", ""}) {
+    std::string request = head;
+    request.replace(request.find("3145728"), 7, length);
+    reply = Exchange(live.port(), request, false, 5000);
+    EXPECT_EQ(VerdictOf(reply), -1) << length << ": " << reply;
+    EXPECT_GE(StatusOf(reply), 400) << length;
+  }
+  // A body shorter than its length: the read ends with the client's side.
+  reply = Exchange(live.port(), head.substr(0, head.find("3145728")) + "500\r\n\r\n--0123", true);
+  EXPECT_EQ(VerdictOf(reply), -1) << reply;
+  // Not a registration at all.
+  reply = Exchange(live.port(), "GET /quadrel/ranking/ranking.cgi HTTP/1.0\r\n\r\n", true);
+  EXPECT_NE(VerdictOf(reply), 0) << reply;
+  EXPECT_EQ(StatusOf(Exchange(live.port(), "BREW / HTCPCP/1.0\r\n\r\n")), 400);
+}
+
+TEST(Pages, EveryStoredTextIsEscaped) {
+  server::RankingRow row;
+  row.id = 7;
+  row.name = "<script>\"&'";
+  row.daytime = "2005/05/11 00:00:00";
+  row.score = 123;
+  row.level = 5;
+  row.fileName = "a\"b<c>.rep";
+  const std::string page = server::LeaderboardPage({row}, 100);
+  EXPECT_EQ(page.find("<script>"), std::string::npos);
+  EXPECT_NE(page.find("&lt;script&gt;&quot;&amp;&#39;"), std::string::npos);
+  EXPECT_NE(page.find("a&quot;b&lt;c&gt;.rep"), std::string::npos);
+  EXPECT_NE(page.find("<td class=\"level\">ALL</td>"), std::string::npos);
+  const std::string json = server::TopJson({row});
+  EXPECT_NE(json.find("\"name\":\"\\u003cscript\\u003e\\\"\\u0026'\""), std::string::npos) << json;
+  EXPECT_EQ(server::SafeFileName("../../etc/passwd"), "replay.._.._etc_passwd");
+  EXPECT_EQ(server::SafeFileName("x\r\nSet-Cookie: a=b"), "x__Set-Cookie__a_b");
+  EXPECT_EQ(server::LevelText(0), "1");
+}
+
+}  // namespace
+}  // namespace quadrel::test
