@@ -68,7 +68,7 @@ table { width: 100%; border-collapse: collapse; font-variant-numeric: tabular-nu
 th, td { padding: 0.35em 0.6em; text-align: left; }
 th { color: #9aa0b4; font-weight: normal; border-bottom: 1px solid #3a4058; }
 tr:nth-child(even) td { background: #181c29; }
-td.rank, td.score, td.level { text-align: right; }
+.rank, .score, .level { text-align: right; }
 td.name { font-family: 'Liberation Mono', monospace; white-space: pre; }
 td.score { color: #ffd66b; }
 a { color: #8cc4ff; }
@@ -90,7 +90,8 @@ std::string LeaderboardPage(const std::vector<RankingRow>& rows, int top) {
     html += "<p class=\"empty\">No games registered yet.</p>\n";
   } else {
     html +=
-        "<table>\n<thead><tr><th>Rank</th><th>Name</th><th>Score</th><th>Level</th>"
+        "<table>\n<thead><tr><th class=\"rank\">Rank</th><th>Name</th><th class=\"score\">Score</th>"
+        "<th class=\"level\">Level</th>"
         "<th>Date</th><th>Replay</th></tr></thead>\n<tbody>\n";
     int rank = 0;
     for (const RankingRow& row : rows) {

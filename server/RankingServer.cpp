@@ -114,6 +114,7 @@ Answer RankingServer::Register(std::string_view contentType, std::string_view bo
       std::counting_semaphore<1024>& s;
       ~Release() { s.release(); }
     } release{verifiers_};
+    if (options_.onVerify) options_.onVerify();
     replay = VerifyReplay(r, options_.limits);
   }
   if (!replay.ok) return refuse(Verdict::Failed, replay.reason);

@@ -33,6 +33,8 @@ struct ServerOptions {
   ReplayLimits limits;
   // One line per request worth noting (default: standard error).
   std::function<void(const std::string&)> log;
+  // Called with a verifier held, before the re-simulation (tests hold it).
+  std::function<void()> onVerify;
 };
 
 struct Answer {

@@ -3,7 +3,10 @@
 // verdict the game understands. And the in-memory replay check itself.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <future>
+#include <thread>
 
 #include "GameClient.hpp"
 #include "Pages.hpp"
@@ -100,6 +103,36 @@ TEST(ServerLimits, OversizedOrUnmeasuredBodiesAreRefusedBeforeReading) {
   reply = Exchange(live.port(), "GET /quadrel/ranking/ranking.cgi HTTP/1.0\r\n\r\n", true);
   EXPECT_NE(VerdictOf(reply), 0) << reply;
   EXPECT_EQ(StatusOf(Exchange(live.port(), "BREW / HTCPCP/1.0\r\n\r\n")), 400);
+}
+
+TEST(ServerLimits, BusyVerifiersAnswer503WithAVerdict) {
+  std::promise<void> entered, release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<int> calls{0};
+  server::ServerOptions options;
+  options.verifiers = 1;
+  options.verifierWait = std::chrono::milliseconds(100);
+  options.onVerify = [&] {
+    if (calls++ == 0) {
+      entered.set_value();
+      released.wait();
+    }
+  };
+  LiveServer live("sqlite", options);
+  ASSERT_TRUE(live.ready());
+  const std::vector<std::string> golden = GoldenReplays();
+  const std::string a = ReadBinaryFile(golden.at(0)), b = ReadBinaryFile(golden.at(1));
+  std::string first;
+  std::thread holder([&] { first = Register(live.port(), FieldsFor(a, "HOLDER    ", "a.rep")); });
+  entered.get_future().wait();
+  const std::string busy = Register(live.port(), FieldsFor(b, "WAITER    ", "b.rep"));
+  EXPECT_EQ(StatusOf(busy), 503) << busy;
+  EXPECT_EQ(VerdictOf(busy), -1);
+  release.set_value();
+  holder.join();
+  EXPECT_EQ(BodyOf(first), "OK");
+  // Free again: the second one goes through now.
+  EXPECT_EQ(BodyOf(Register(live.port(), FieldsFor(b, "WAITER    ", "b.rep"))), "OK");
 }
 
 TEST(Pages, EveryStoredTextIsEscaped) {

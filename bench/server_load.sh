@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Load of the ranking server, measured (not a test): registrations of distinct
+# games from the recorded ones, verification included, sent from a loopback
+# client with several connections at once; accepted per second, median and
+# 99th-percentile answer time; 1 and 2 worker threads; SQLite and PostgreSQL.
+#   bench/server_load.sh [BUILD_DIR] [COUNT] [CLIENTS]
+# BUILD_DIR defaults to build/release (cmake --build --preset release
+#   --target quadrel-ranking-server quadrel-register-client).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/release}
+count=${2:-400}
+clients=${3:-4}
+server=$build/server/quadrel-ranking-server
+client=$build/tests/quadrel-register-client
+export QUADREL_GOLDEN_DIR=${QUADREL_GOLDEN_DIR:-$(cd ../shared/golden 2>/dev/null && pwd)}
+[ -x "$server" ] && [ -x "$client" ] || { echo "build $server and $client first" >&2; exit 1; }
+
+work=$(mktemp -d /tmp/quadrel-load.XXXXXX)
+pid=
+stop_server() { if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; pid=; fi; }
+. tests/server/pg_cluster.sh
+trap 'stop_server; pg_stop; rm -rf "$work"' EXIT
+
+run() {  # run LABEL DB WORKERS FIRST
+  local label=$1 db=$2 workers=$3 first=$4
+  "$server" --listen 127.0.0.1:0 --db "$db" --top 1000000 --threads "$workers" \
+    --verifiers "$workers" >"$work/out" 2>"$work/err" &
+  pid=$!
+  for _ in $(seq 100); do grep -q '^listening on' "$work/out" && break; sleep 0.05; done
+  local port
+  port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$work/out")
+  printf '%-10s workers %d  ' "$label" "$workers"
+  "$client" bench "$port" "$count" "$clients" "$first"
+  stop_server
+}
+
+echo "$(nproc) cores; $count registrations per run from $clients connections at once"
+first=0
+for workers in 1 2; do
+  run sqlite "$work/ranking-$workers.sqlite" "$workers" "$first"
+  first=$((first + count))
+done
+for workers in 1 2; do
+  run postgresql "$PG_URL" "$workers" "$first"
+  first=$((first + count))
+done
