@@ -38,7 +38,7 @@ struct Games {
     const size_t g = static_cast<size_t>(i) % replays.size();
     const long k = i / static_cast<long>(replays.size());
     const int dx = static_cast<int>(k % 32767) + 1;
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof name, "%c%09ld", tag, i);
     GameFields f = FieldsFor(ReplayVariant(replays[g], k < 32767 ? dx : -dx), name, names[g]);
     return f;
