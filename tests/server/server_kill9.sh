@@ -26,7 +26,7 @@ start_server
 stream=$!
 # Kill once a good number of answers are in, while more are on the way.
 for _ in $(seq 200); do
-  [ "$(wc -l <"$dir/accepted" 2>/dev/null || echo 0)" -ge 40 ] && break
+  [ "$(wc -l <"$dir/accepted" 2>/dev/null || echo 0)" -ge 150 ] && break
   sleep 0.05
 done
 kill -9 "$pid"
