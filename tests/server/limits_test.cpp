@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <future>
 #include <thread>
@@ -103,6 +105,28 @@ TEST(ServerLimits, OversizedOrUnmeasuredBodiesAreRefusedBeforeReading) {
   reply = Exchange(live.port(), "GET /quadrel/ranking/ranking.cgi HTTP/1.0\r\n\r\n", true);
   EXPECT_NE(VerdictOf(reply), 0) << reply;
   EXPECT_EQ(StatusOf(Exchange(live.port(), "BREW / HTCPCP/1.0\r\n\r\n")), 400);
+}
+
+TEST(ServerLimits, AClientThatStopsSendingIsDropped) {
+  server::ServerOptions options;
+  options.readTimeoutSeconds = 1;
+  options.idleSeconds = 1;
+  LiveServer live("sqlite", options);
+  ASSERT_TRUE(live.ready());
+  // A head that never ends, and a body that never comes: the connection is
+  // closed by the server's read time-out, not held until the client gives up.
+  for (const std::string& stalled :
+       {std::string("POST /quadrel/ranking/ranking.cgi HTTP/1.0\r\nContent-Le"),
+        GameRequest(std::string(5000, 'x')).substr(0, 300)}) {
+    const auto start = std::chrono::steady_clock::now();
+    const std::string reply = Exchange(live.port(), stalled, false, 20000);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(waited, std::chrono::seconds(10)) << stalled;
+    std::printf("stalled for %.1f s\n", std::chrono::duration<double>(waited).count());
+    if (!reply.empty()) {
+      EXPECT_GE(StatusOf(reply), 400) << reply;
+    }
+  }
 }
 
 TEST(ServerLimits, BusyVerifiersAnswer503WithAVerdict) {
