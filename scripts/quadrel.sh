@@ -22,25 +22,15 @@ install_missing() {
   fi
 }
 
-# The recorded reference games live in ../shared/golden beside the checkout;
-# a clone made elsewhere finds them beside the repository it was cloned from.
-golden_dir() {
-  local origin
-  if [ -n "${QUADREL_GOLDEN_DIR:-}" ]; then echo "$QUADREL_GOLDEN_DIR"; return; fi
-  if [ -d ../shared/golden ]; then (cd ../shared/golden && pwd); return; fi
-  origin=$(git config --get remote.origin.url 2>/dev/null || true)
-  origin=${origin#file://}
-  if [ -n "$origin" ] && [ -d "$origin/../shared/golden" ]; then
-    (cd "$origin/../shared/golden" && pwd); return
-  fi
-  echo "$(pwd)/../shared/golden"
-}
-export QUADREL_GOLDEN_DIR
-QUADREL_GOLDEN_DIR=$(golden_dir)
+# The recorded reference games are test data in tests/data/golden; another
+# folder of them can be given with QUADREL_GOLDEN_DIR.
+golden_args=()
+if [ -n "${QUADREL_GOLDEN_DIR:-}" ]; then golden_args=(-DQUADREL_GOLDEN_DIR="$QUADREL_GOLDEN_DIR"); fi
+export QUADREL_GOLDEN_DIR=${QUADREL_GOLDEN_DIR:-$(pwd)/tests/data/golden}
 
 build() {  # build PRESET [TARGET...]
   local preset=$1; shift
-  cmake --preset "$preset" -DQUADREL_GOLDEN_DIR="$QUADREL_GOLDEN_DIR" >/dev/null
+  cmake --preset "$preset" "${golden_args[@]}" >/dev/null
   if [ $# -gt 0 ]; then cmake --build --preset "$preset" --target "$@"
   else cmake --build --preset "$preset"; fi
 }
