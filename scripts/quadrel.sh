@@ -54,13 +54,16 @@ case "$mode" in
     # The same replays must give the same traces in every build and with clang.
     build release quadrel-replay
     build clang quadrel-replay
-    # And compiled to WebAssembly, run by node, and in the browser page.
+    # And compiled to WebAssembly, run by node and in the browser page.
     build wasm quadrel-replay quadrel-verify
     build/wasm/tools/replay/quadrel-replay verify "$QUADREL_GOLDEN_DIR"/*.rep
     tests/web/verify_page_test.sh build/wasm/web build/release/tools/replay/quadrel-replay "$QUADREL_GOLDEN_DIR"
+    # And for 64-bit ARM, run under qemu.
+    build aarch64 quadrel-replay
+    build/aarch64/tools/replay/quadrel-replay-emulated verify "$QUADREL_GOLDEN_DIR"/*.rep
     scripts/compare-traces.sh build/debug/tools/replay/quadrel-replay build/asan/tools/replay/quadrel-replay \
       build/release/tools/replay/quadrel-replay build/clang/tools/replay/quadrel-replay \
-      build/wasm/tools/replay/quadrel-replay
+      build/wasm/tools/replay/quadrel-replay build/aarch64/tools/replay/quadrel-replay-emulated
     ;;
   *) echo "usage: $0 play|test" >&2; exit 2 ;;
 esac
