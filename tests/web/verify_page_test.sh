@@ -31,7 +31,7 @@ echo "not a replay" > "$work/site/notes.rep"
 (cd "$work/site" && exec python3 -u -m http.server 0 --bind 127.0.0.1) > "$work/server.log" 2>&1 &
 server=$!
 port=
-for _ in $(seq 50); do
+for _ in $(seq 300); do
   port=$(sed -n 's/.* port \([0-9]*\).*/\1/p' "$work/server.log" | head -1)
   [ -n "$port" ] && break
   sleep 0.1
