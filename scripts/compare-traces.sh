@@ -2,7 +2,7 @@
 # Checks that every given quadrel-replay build prints byte-identical traces
 # for every recorded game in the golden folder.
 set -euo pipefail
-golden=${QUADREL_GOLDEN_DIR:-$(cd "$(dirname "$0")/.." && pwd)/../shared/golden}
+golden=${QUADREL_GOLDEN_DIR:-$(cd "$(dirname "$0")/.." && pwd)/tests/data/golden}
 [ $# -ge 2 ] || { echo "usage: $0 QUADREL_REPLAY QUADREL_REPLAY..." >&2; exit 2; }
 ls "$golden"/*.rep >/dev/null 2>&1 || { echo "no replays in $golden" >&2; exit 1; }
 reference=$1; shift

@@ -22,25 +22,15 @@ install_missing() {
   fi
 }
 
-# The recorded reference games live in ../shared/golden beside the checkout;
-# a clone made elsewhere finds them beside the repository it was cloned from.
-golden_dir() {
-  local origin
-  if [ -n "${QUADREL_GOLDEN_DIR:-}" ]; then echo "$QUADREL_GOLDEN_DIR"; return; fi
-  if [ -d ../shared/golden ]; then (cd ../shared/golden && pwd); return; fi
-  origin=$(git config --get remote.origin.url 2>/dev/null || true)
-  origin=${origin#file://}
-  if [ -n "$origin" ] && [ -d "$origin/../shared/golden" ]; then
-    (cd "$origin/../shared/golden" && pwd); return
-  fi
-  echo "$(pwd)/../shared/golden"
-}
-export QUADREL_GOLDEN_DIR
-QUADREL_GOLDEN_DIR=$(golden_dir)
+# The recorded reference games are test data in tests/data/golden; another
+# folder of them can be given with QUADREL_GOLDEN_DIR.
+golden_args=()
+if [ -n "${QUADREL_GOLDEN_DIR:-}" ]; then golden_args=(-DQUADREL_GOLDEN_DIR="$QUADREL_GOLDEN_DIR"); fi
+export QUADREL_GOLDEN_DIR=${QUADREL_GOLDEN_DIR:-$(pwd)/tests/data/golden}
 
 build() {  # build PRESET [TARGET...]
   local preset=$1; shift
-  cmake --preset "$preset" -DQUADREL_GOLDEN_DIR="$QUADREL_GOLDEN_DIR" >/dev/null
+  cmake --preset "$preset" "${golden_args[@]}" >/dev/null
   if [ $# -gt 0 ]; then cmake --build --preset "$preset" --target "$@"
   else cmake --build --preset "$preset"; fi
 }
@@ -64,8 +54,16 @@ case "$mode" in
     # The same replays must give the same traces in every build and with clang.
     build release quadrel-replay
     build clang quadrel-replay
+    # And compiled to WebAssembly, run by node and in the browser page.
+    build wasm quadrel-replay quadrel-verify
+    build/wasm/tools/replay/quadrel-replay verify "$QUADREL_GOLDEN_DIR"/*.rep
+    tests/web/verify_page_test.sh build/wasm/web build/release/tools/replay/quadrel-replay "$QUADREL_GOLDEN_DIR"
+    # And for 64-bit ARM, run under qemu.
+    build aarch64 quadrel-replay
+    build/aarch64/tools/replay/quadrel-replay-emulated verify "$QUADREL_GOLDEN_DIR"/*.rep
     scripts/compare-traces.sh build/debug/tools/replay/quadrel-replay build/asan/tools/replay/quadrel-replay \
-      build/release/tools/replay/quadrel-replay build/clang/tools/replay/quadrel-replay
+      build/release/tools/replay/quadrel-replay build/clang/tools/replay/quadrel-replay \
+      build/wasm/tools/replay/quadrel-replay build/aarch64/tools/replay/quadrel-replay-emulated
     ;;
   *) echo "usage: $0 play|test" >&2; exit 2 ;;
 esac

@@ -1,9 +1,9 @@
 #include "game/GameInput.hpp"
 
-#include <cmath>
 #include <cstring>
 
 #include "game/Physics.hpp"
+#include "game/Turns.hpp"
 #include "replay/ReplayStore.hpp"
 
 namespace quadrel {
@@ -67,9 +67,11 @@ bool LeavingClick(GameScene& g) {
 
 void RecomputeEye(GameVars& v) {
   const float a = v.cameraAngle * 3.1415927f / 180.0f;
-  v.cameraEye[0] = std::cos(a) * v.cameraDistance;
+  double c, s;
+  PortableCosSin(a, c, s);  // the core keeps off the maths library
+  v.cameraEye[0] = static_cast<float>(c) * v.cameraDistance;
   v.cameraEye[1] = 20.0f;
-  v.cameraEye[2] = std::sin(a) * v.cameraDistance;
+  v.cameraEye[2] = static_cast<float>(s) * v.cameraDistance;
 }
 
 void MoveCamera(GameVars& v) {

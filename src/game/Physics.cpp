@@ -5,6 +5,7 @@
 
 #include "game/Field.hpp"
 #include "game/GameMain.hpp"
+#include "game/Turns.hpp"
 
 namespace quadrel {
 namespace {
@@ -40,23 +41,6 @@ void NormalizeVector2(double& x, double& y) {
   y = y / length;
 }
 
-// The sines and cosines the simulation uses, taken from the maths library at
-// run time once, so no build can fold them into different constants.
-struct Turn {
-  double c, s;
-  explicit Turn(double degrees) {
-    volatile double d = degrees;
-    const double a = d * 3.1415926538 / 180.0;
-    c = std::cos(a);
-    s = std::sin(a);
-  }
-};
-
-static const Turn& QuarterTurn(bool left) {
-  static const Turn plus(90.0), minus(-90.0);
-  return left ? plus : minus;
-}
-
 static void Rotate(double& x, double& y, double c, double s) {
   const double rx = x * c - y * s;
   const double ry = x * s + y * c;
@@ -64,14 +48,19 @@ static void Rotate(double& x, double& y, double c, double s) {
   y = ry;
 }
 
+// The game turns only by quarter turns; their sines and cosines are written
+// out so that every build and C library sees the same bits.
 void RotateVector2(double& x, double& y, double degrees) {
-  if (degrees == 90.0 || degrees == -90.0) {
-    const Turn& t = QuarterTurn(degrees > 0.0);
-    Rotate(x, y, t.c, t.s);
-    return;
+  if (degrees == 90.0) {
+    Rotate(x, y, kQuarterTurnCos, kQuarterTurnSin);
+  } else if (degrees == -90.0) {
+    Rotate(x, y, kQuarterTurnCos, -kQuarterTurnSin);
+  } else {
+    const double a = degrees * 3.1415926538 / 180.0;
+    double c, s;
+    PortableCosSin(a, c, s);
+    Rotate(x, y, c, s);
   }
-  const Turn t(degrees);
-  Rotate(x, y, t.c, t.s);
 }
 
 int CollideBallWithBox(double px, double py, double top, double bottom, double left, double right,
@@ -95,17 +84,6 @@ int CollideBallWithBox(double px, double py, double top, double bottom, double l
   return 1;
 }
 
-namespace {
-struct LaunchDirection {
-  double c, s;
-  LaunchDirection() {
-    volatile double a = kLaunchAngle;
-    c = std::cos(a);
-    s = std::sin(a);
-  }
-};
-}  // namespace
-
 bool LaunchBall(GameScene& g) {
   AppContext& ctx = g.ctx;
   for (int i = 0; i < ctx.ballStock && i < kBallSlots; ++i) {
@@ -116,9 +94,8 @@ bool LaunchBall(GameScene& g) {
     b.z = 0.0;
     b.scale = 1.0;
     b.speed = ctx.level * 0.05 + 0.3;
-    static const LaunchDirection direction;
-    b.vx = direction.c * b.speed;
-    b.vy = direction.s * b.speed;
+    b.vx = kLaunchCos * b.speed;
+    b.vy = kLaunchSin * b.speed;
     b.launched = 1;
     b.lost = 0;
     ctx.ballsLaunched += 1;

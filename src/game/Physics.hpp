@@ -2,11 +2,10 @@
 #pragma once
 
 #include "game/GameScene.hpp"
+#include "game/Turns.hpp"
 
 namespace quadrel {
 
-// 60 degrees in radians, the launch direction.
-constexpr double kLaunchAngle = 1.0471975512666667;
 
 // Returns 1 on a hit, and then turns the ball's velocity away from the box.
 int CollideBallWithBox(double px, double py, double top, double bottom, double left, double right,
