@@ -31,9 +31,10 @@ run() {  # run LABEL DB WORKERS FIRST
   "$server" --listen 127.0.0.1:0 --db "$db" --top 1000000 --threads "$workers" \
     --verifiers "$workers" >"$work/out" 2>"$work/err" &
   pid=$!
-  for _ in $(seq 100); do grep -q '^listening on' "$work/out" && break; sleep 0.05; done
+  for _ in $(seq 300); do grep -q '^listening on' "$work/out" && break; sleep 0.1; done
   local port
   port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$work/out")
+  [ -n "$port" ] || { echo "server did not start:"; cat "$work/err"; exit 1; }
   printf '%-10s workers %d  ' "$label" "$workers"
   "$client" bench "$port" "$count" "$clients" "$first"
   stop_server

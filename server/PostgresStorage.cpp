@@ -115,7 +115,6 @@ class PostgresStorage final : public RankingStorage {
     }
     free_.push_back(first);
     for (int i = 1; i < connections; ++i) free_.push_back(Connect());
-    total_ = free_.size();
   }
   ~PostgresStorage() override {
     for (PGconn* c : free_) PQfinish(c);
@@ -248,7 +247,6 @@ class PostgresStorage final : public RankingStorage {
   std::mutex mutex_;
   std::condition_variable available_;
   std::vector<PGconn*> free_;
-  size_t total_ = 0;
 };
 
 }  // namespace

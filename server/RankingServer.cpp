@@ -78,7 +78,12 @@ RankingServer::RankingServer(RankingStorage& storage, ServerOptions options)
 
 RankingServer::~RankingServer() { Stop(); }
 
-void RankingServer::Log(const std::string& line) {
+void RankingServer::Log(const std::string& text) {
+  // Paths, versions and part names come from the client: one line stays one
+  // line, and nothing unprintable reaches the log.
+  std::string line = text;
+  for (char& c : line)
+    if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f) c = '?';
   if (options_.log) {
     options_.log(line);
     return;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <future>
+#include <mutex>
 #include <thread>
 
 #include "GameClient.hpp"
@@ -157,6 +158,29 @@ TEST(ServerLimits, BusyVerifiersAnswer503WithAVerdict) {
   EXPECT_EQ(BodyOf(first), "OK");
   // Free again: the second one goes through now.
   EXPECT_EQ(BodyOf(Register(live.port(), FieldsFor(b, "WAITER    ", "b.rep"))), "OK");
+}
+
+TEST(ServerLimits, EachBadRequestIsOneLogLine) {
+  std::mutex mutex;
+  std::vector<std::string> lines;
+  server::ServerOptions options;
+  options.log = [&](const std::string& line) {
+    std::lock_guard lock(mutex);
+    lines.push_back(line);
+  };
+  {
+    LiveServer live("sqlite", options);
+    ASSERT_TRUE(live.ready());
+    GameFields f = FieldsFor(ReadBinaryFile(GoldenReplays().at(0)), "ABCDEFGHIJ", "x.rep");
+    f.ver = "1\r\nforged line";
+    EXPECT_EQ(VerdictOf(Register(live.port(), f)), -3);
+    HttpGet(live.port(), "/nothing%0Ahere");
+  }
+  std::lock_guard lock(mutex);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[0].find(" 200 -3 version \"1??forged line\""), std::string::npos) << lines[0];
+  EXPECT_NE(lines[1].find(" 404"), std::string::npos) << lines[1];
+  for (const std::string& line : lines) EXPECT_EQ(line.find('\n'), std::string::npos);
 }
 
 TEST(Pages, EveryStoredTextIsEscaped) {
