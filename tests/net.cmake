@@ -1,0 +1,10 @@
+# The HTTP client and the ranking registration against loopback servers.
+add_executable(net_tests
+  core/test_main.cpp
+  net/LoopbackServer.cpp
+  net/http_test.cpp
+  net/registration_test.cpp
+)
+target_link_libraries(net_tests PRIVATE quadrel_net GTest::gtest)
+target_include_directories(net_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/net)
+gtest_discover_tests(net_tests DISCOVERY_TIMEOUT 60)
