@@ -226,6 +226,7 @@ int32_t Http::Connect(const std::string& host, uint16_t port) {
 
 int32_t Http::Send(const void* bytes, size_t length, double timeoutSeconds) {
   int ready = WaitFor(socket_, POLLOUT, timeoutSeconds);
+  Clock::time_point sendDeadline = DeadlineAfter(transferTimeoutSeconds);
   const auto* next = static_cast<const uint8_t*>(bytes);
   size_t left = length;
   while (ready == 1 && left > 0) {
@@ -237,7 +238,8 @@ int32_t Http::Send(const void* bytes, size_t length, double timeoutSeconds) {
       continue;
     } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       // The rest goes as the peer takes it, as long as it keeps taking it.
-      ready = WaitFor(socket_, POLLOUT, progressTimeoutSeconds);
+      ready = WaitUntil(socket_, POLLOUT,
+                        std::min(DeadlineAfter(progressTimeoutSeconds), sendDeadline));
     } else {
       ShowDebugMessage(std::to_string(sent < 0 ? errno : 0));
       ShowDebugMessage(kSendFailed);
@@ -263,7 +265,7 @@ int32_t Http::Receive(char* out, size_t capacity, double timeoutSeconds) {
   }
   out[0] = '\0';
   int ready = WaitFor(socket_, POLLIN, timeoutSeconds);
-  Clock::time_point replyDeadline = DeadlineAfter(replyTimeoutSeconds);
+  Clock::time_point replyDeadline = DeadlineAfter(transferTimeoutSeconds);
   size_t stored = 0;
   int32_t result = 0;
   while (ready == 1) {
@@ -284,7 +286,8 @@ int32_t Http::Receive(char* out, size_t capacity, double timeoutSeconds) {
     } else if (errno == EINTR) {
       continue;
     } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
-      ready = WaitUntil(socket_, POLLIN, std::min(DeadlineAfter(progressTimeoutSeconds), replyDeadline));
+      ready = WaitUntil(socket_, POLLIN,
+                        std::min(DeadlineAfter(progressTimeoutSeconds), replyDeadline));
     } else {
       ShowDebugMessage(kReceiveFailed);
       result = -1;
@@ -411,7 +414,8 @@ void Http::AddFormField(const std::string& name, const void* data, size_t length
   }
   std::string head = std::string("--") + kFormBoundary +
                      "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n" +
-                     (binary ? "Content-Type: octet/stream\r\n\r\n" : "Content-Type: text/plain\r\n\r\n");
+                     (binary ? "Content-Type: octet/stream\r\n\r\n"
+                             : "Content-Type: text/plain\r\n\r\n");
   AppendToBody(head.data(), head.size());
   AppendToBody(data, length);
   AppendToBody("\r\n", 2);

@@ -82,8 +82,9 @@ class Http {
   double connectTimeoutSeconds = 3.0;
   // Bound of any wait after the first, while a request is sent or a reply read.
   double progressTimeoutSeconds = 10.0;
-  // Bound of the whole reading of one reply.
-  double replyTimeoutSeconds = 30.0;
+  // Bound of the whole sending of one request, and of the whole reading of one
+  // reply, however steadily a slow peer makes progress.
+  double transferTimeoutSeconds = 30.0;
 
  private:
   bool AppendToBody(const void* data, size_t length);

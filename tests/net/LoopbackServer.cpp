@@ -87,7 +87,11 @@ void LoopbackServer::Run() {
   int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
   if (fd < 0) return finish();
   ++connections_;
-  if (mode_ == Mode::CloseAtOnce) {
+  if (mode_ == Mode::CloseAtOnce || mode_ == Mode::Deaf) {
+    if (mode_ == Mode::Deaf) {
+      pollfd stop{stopPipe_[0], POLLIN, 0};
+      ::poll(&stop, 1, 20000);
+    }
     ::close(fd);
     return finish();
   }
@@ -100,7 +104,13 @@ void LoopbackServer::Run() {
     request_.append(chunk, static_cast<size_t>(got));
   }
   finish();
-  if (mode_ != Mode::Silent && !reply_.empty())
+  for (size_t i = 0; mode_ == Mode::Trickle && !reply_.empty(); ++i) {
+    pollfd stop{stopPipe_[0], POLLIN, 0};
+    if (::poll(&stop, 1, 50) != 0 ||
+        ::send(fd, &reply_[i % reply_.size()], 1, MSG_NOSIGNAL) != 1)
+      break;
+  }
+  if (mode_ != Mode::Silent && mode_ != Mode::Trickle && !reply_.empty())
     (void)!::send(fd, reply_.data(), reply_.size(), MSG_NOSIGNAL);
   if (mode_ == Mode::Silent || mode_ == Mode::Stall) {
     pollfd stop{stopPipe_[0], POLLIN, 0};

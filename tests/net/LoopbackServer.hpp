@@ -22,6 +22,8 @@ class LoopbackServer {
     Silent,       // read the request, then send nothing until stopped
     Stall,        // read the request, send the reply, then hold the connection open
     Reset,        // read the request, send the reply, then reset the connection
+    Trickle,      // read the request, then send the reply a byte every 50 ms, over and over
+    Deaf,         // accept, then neither read nor send until stopped
   };
 
   explicit LoopbackServer(Mode mode, std::string reply = {}, int family = AF_INET);

@@ -73,8 +73,8 @@ TEST(HttpUrl, CapitalSchemeIsRejectedBeforeAnyConnection) {
   MessageLog log;
   Http http;
   char reply[64];
-  EXPECT_EQ(http.Get("HTTP://127.0.0.1:" + std::to_string(server.port()) + "/", reply, sizeof reply),
-            kHttpFail);
+  std::string port = std::to_string(server.port());
+  EXPECT_EQ(http.Get("HTTP://127.0.0.1:" + port + "/", reply, sizeof reply), kHttpFail);
   EXPECT_EQ(log.shown, (Strings{"URL is wrong.", "URLが不正です。"}));
   http.BeginBody(100);
   log.shown.clear();
@@ -309,6 +309,40 @@ TEST(HttpTransport, StallInTheMiddleOfTheReplyEndsAfterTheProgressBound) {
   EXPECT_FALSE(http.lastExchangeComplete());
 }
 
+TEST(HttpTransport, SlowTransfersEndAtTheirBounds) {
+  {
+    // A reply that never ends, however steadily it comes.
+    LoopbackServer server(Mode::Trickle, "HTTP/1.0 200 OK\r\n");
+    MessageLog log;
+    Http http;
+    http.transferTimeoutSeconds = 0.5;
+    char reply[4096];
+    auto start = std::chrono::steady_clock::now();
+    http.Get(server.Url("/"), reply, sizeof reply);
+    double seconds = SecondsSince(start);
+    EXPECT_GE(seconds, 0.45);
+    EXPECT_LT(seconds, 2.0);
+    EXPECT_EQ(log.shown, Strings{"送信タイムアウト"});
+    EXPECT_FALSE(http.lastExchangeComplete());
+  }
+  {
+    // A server that takes no part of a large request.
+    LoopbackServer server(Mode::Deaf);
+    MessageLog log;
+    Http http;
+    http.progressTimeoutSeconds = 0.3;
+    http.BeginBody(8 << 20);
+    std::vector<char> data((8 << 20) - 200, 'd');
+    http.AddFormField("data", data.data(), data.size(), true);
+    char reply[64];
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(http.Post(server.Url("/"), reply, sizeof reply), kHttpOk);
+    EXPECT_LT(SecondsSince(start), 3.0);
+    EXPECT_EQ(log.shown, (Strings{"送信タイムアウト", "データ送信失敗"}));
+    EXPECT_FALSE(http.lastExchangeComplete());
+  }
+}
+
 TEST(HttpTransport, ResetInTheMiddleOfTheReply) {
   LoopbackServer server(Mode::Reset, "HTTP/1.0 200 OK\r\n");
   MessageLog log;
@@ -359,7 +393,8 @@ TEST(HttpTransport, WritingToAClosedPeerFailsWithoutSignal) {
   std::vector<char> request(16 << 20, 'q');
   EXPECT_EQ(http.Send(request.data(), request.size(), kExchangeTimeout), kHttpFail);
   ASSERT_EQ(log.shown.size(), 2u);
-  EXPECT_TRUE(log.shown[0] == "32" || log.shown[0] == "104") << log.shown[0];  // EPIPE or ECONNRESET
+  // The error number: EPIPE, or ECONNRESET when the reset came first.
+  EXPECT_TRUE(log.shown[0] == "32" || log.shown[0] == "104") << log.shown[0];
   EXPECT_EQ(log.shown[1], "Error: サーバーへの送信失敗");
 }
 

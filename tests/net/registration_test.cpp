@@ -39,7 +39,7 @@ struct Game {
     // Bytes that look like the form's own markers must pass unchanged.
     const char tricky[] = "for Quadrel data.\0\r\n--0123456789ABCD--\r\n";
     for (size_t i = 0; i < replay.size(); ++i) replay[i] = static_cast<uint8_t>(i * 7);
-    std::memcpy(replay.data(), tricky, std::min(sizeof tricky, replay.size()));
+    if (!replay.empty()) std::memcpy(replay.data(), tricky, std::min(sizeof tricky, replay.size()));
     form.name = "ABC       ";
     form.dateTime = "2026/12/07 17:30:05";
     form.score = 1500;
