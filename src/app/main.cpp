@@ -9,14 +9,16 @@
 #include "app/Shell.hpp"
 #include "app/SingleInstance.hpp"
 #include "game/GameMain.hpp"
-#include "scenes/GameSceneTick.hpp"
 #include "platform/Clock.hpp"
 #include "platform/GameWindow.hpp"
 #include "platform/GlGraphics.hpp"
 #include "platform/Input.hpp"
 #include "platform/MessageBox.hpp"
 #include "platform/Sound.hpp"
+#include "ranking/RankingTable.hpp"
 #include "replay/ReplayStore.hpp"
+#include "scenes/GameSceneTick.hpp"
+#include "scenes/RankingScene.hpp"
 #include "scenes/StandInScene.hpp"
 #include "scenes/TitleScene.hpp"
 
@@ -27,6 +29,7 @@ quadrel::AppContext context{};
 quadrel::ReplayStore replayStore;
 quadrel::Random randomGenerator;
 quadrel::GameScene game(context, replayStore, randomGenerator);
+quadrel::RankingTable rankingTable;
 
 }  // namespace
 
@@ -76,8 +79,8 @@ int main() {
 
     TitleScene title(services);
     GameSceneTick gameScene(services, game, sound, [&sound] { return sound.Load(); });
-    // Until the ranking and the replay list exist, their stand-ins lead back.
-    StandInScene ranking(Ranking, services, "./texture/ranking.dds", "Ranking");
+    RankingScene ranking(services, rankingTable, replayStore);
+    // Until the replay list exists, its stand-in leads back.
     StandInScene select(ReplaySelect, services, "./texture/select.dds", "Replay");
     app::Shell loop(context, windowSystem, clock, {&title, &gameScene, &ranking, &select});
     shell = &loop;

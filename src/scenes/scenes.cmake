@@ -1,9 +1,10 @@
 # The scenes on the platform services: the scene tick and the frame they share,
-# the title, the game scene's tick and drawing. Tests drive them on the
+# the title, the game scene's tick and drawing, the ranking. Tests drive them on the
 # headless services.
 add_library(quadrel_scenes STATIC
   scenes/FramedScene.cpp
   scenes/GameSceneTick.cpp
+  scenes/RankingScene.cpp
   scenes/Scene.cpp
   scenes/SceneSetup.cpp
   scenes/StandInScene.cpp
