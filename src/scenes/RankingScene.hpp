@@ -55,6 +55,7 @@ class RankingScene final : public FramedScene {
   int32_t step() const { return step_; }
   int32_t slideCounter() const { return slideCounter_; }
   int32_t pulsePhase() const { return pulsePhase_; }
+  int32_t blinkCounter() const { return blinkCounter_; }
   const std::string& messageText() const { return messageText_; }
   uint32_t messageColour() const { return messageColour_; }
   bool prepared() const { return prepared_; }
