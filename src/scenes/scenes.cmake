@@ -2,6 +2,7 @@
 # title. Tests drive them on the headless services.
 add_library(quadrel_scenes STATIC
   game/GameSceneTick.cpp
+  scenes/ReplaySelectScene.cpp
   scenes/SceneSetup.cpp
   scenes/TitleScene.cpp
 )
