@@ -5,12 +5,11 @@
 
 #include <cstdio>
 
-#include "app/MinimalScene.hpp"
 #include "app/SdlWindowSystem.hpp"
 #include "app/Shell.hpp"
 #include "app/SingleInstance.hpp"
 #include "game/GameMain.hpp"
-#include "game/GameSceneTick.hpp"
+#include "scenes/GameSceneTick.hpp"
 #include "platform/Clock.hpp"
 #include "platform/GameWindow.hpp"
 #include "platform/GlGraphics.hpp"
@@ -18,6 +17,7 @@
 #include "platform/MessageBox.hpp"
 #include "platform/Sound.hpp"
 #include "replay/ReplayStore.hpp"
+#include "scenes/StandInScene.hpp"
 #include "scenes/TitleScene.hpp"
 
 namespace {
@@ -76,13 +76,9 @@ int main() {
 
     TitleScene title(services);
     GameSceneTick gameScene(services, game, sound, [&sound] { return sound.Load(); });
-    app::MinimalScene ranking(Ranking, graphics, windowSystem, false, 0xFF3264C8u,
-                              "./texture/ranking.dds", "Ranking");
-    app::MinimalScene select(ReplaySelect, graphics, windowSystem, false, 0xFF000000u,
-                             "./texture/select.dds", "Replay");
     // Until the ranking and the replay list exist, their stand-ins lead back.
-    ranking.ReturnToTitle(900);
-    select.ReturnToTitle(0);
+    StandInScene ranking(Ranking, services, "./texture/ranking.dds", "Ranking");
+    StandInScene select(ReplaySelect, services, "./texture/select.dds", "Replay");
     app::Shell loop(context, windowSystem, clock, {&title, &gameScene, &ranking, &select});
     shell = &loop;
     exitCode = loop.Run();

@@ -93,11 +93,7 @@ void ReplaySelectScene::Input(AppContext& ctx) {
   s_.input.ReadMouse(mouse_);
   s_.input.ReadKeyboard(keyboard_);
   // One switch per press of Alt+Enter, as in the other scenes.
-  auto altEnter = [](const KeyboardState& k) {
-    return (IsDown(k.keys[key::LeftAlt]) || IsDown(k.keys[key::RightAlt])) &&
-           IsDown(k.keys[key::Enter]);
-  };
-  if (altEnter(keyboard_) && !altEnter(previousKeyboard_)) {
+  if (AltEnterDown(keyboard_) && !AltEnterDown(previousKeyboard_)) {
     ctx.fullScreen = ctx.fullScreen ? 0 : 1;
     ChangeMode(ctx);
   }
@@ -144,26 +140,6 @@ void ReplaySelectScene::Update(AppContext& ctx) {
   else
     pulsePhase_ = 0;
   AdvanceFade(clock_);
-}
-
-void ReplaySelectScene::Draw(AppContext& ctx) {
-  Graphics& g = s_.graphics;
-  const int32_t r = g.BeginFrame();
-  if (r < 0) {
-    if (r == kDeviceNotReset) ChangeMode(ctx);
-    return;
-  }
-  g.DrawBackground();
-  g.ApplyCamera();
-  DrawContents(ctx);
-  if (clock_.nextScene != kFadeIdle) {
-    g.FadeQuad(static_cast<uint32_t>(clock_.fadeAlpha) << 24);
-    if (FadeOutComplete(clock_)) {
-      prepared_ = false;
-      ctx.scene = clock_.nextScene;
-    }
-  }
-  g.EndFrame();
 }
 
 void ReplaySelectScene::DrawContents(AppContext& ctx) {

@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "game/FixedStepClock.hpp"
 #include "replay/ReplayList.hpp"
 #include "replay/ReplayStore.hpp"
+#include "scenes/FramedScene.hpp"
 #include "scenes/SceneServices.hpp"
 
 namespace quadrel {
@@ -33,18 +33,17 @@ int HitReplayRow(const std::vector<ReplayListEntry>& list, double scrollOffset, 
 // Opacity of a row whose top edge is at y: fading in above 160 and out below 340.
 int32_t ReplayRowAlpha(int32_t y);
 
-class ReplaySelectScene final : public Scene {
+class ReplaySelectScene final : public FramedScene {
  public:
   ReplaySelectScene(SceneServices& services, ReplayStore& store,
                     std::string folder = kReplayFolder)
-      : s_(services), store_(store), folder_(std::move(folder)) {}
+      : FramedScene(services.graphics), s_(services), store_(store), folder_(std::move(folder)) {}
 
   SceneId Id() const override { return ReplaySelect; }
   FixedStepClock& Clock() override { return clock_; }
   int32_t Initialise(AppContext& ctx) override;
   void Input(AppContext& ctx) override;
   void Update(AppContext& ctx) override;
-  void Draw(AppContext& ctx) override;
 
   // Also after a display-mode change.
   void Load();
@@ -57,8 +56,9 @@ class ReplaySelectScene final : public Scene {
   bool prepared() const { return prepared_; }
 
  private:
-  void ChangeMode(AppContext& ctx);
-  void DrawContents(AppContext& ctx);
+  void ChangeMode(AppContext& ctx) override;
+  void DrawContents(AppContext& ctx) override;
+  void Release(AppContext&) override { prepared_ = false; }
   void FreezePointer(const AppContext& ctx);
 
   SceneServices& s_;
