@@ -17,6 +17,7 @@
 #include "platform/MessageBox.hpp"
 #include "platform/Sound.hpp"
 #include "replay/ReplayStore.hpp"
+#include "scenes/ReplaySelectScene.hpp"
 #include "scenes/StandInScene.hpp"
 #include "scenes/TitleScene.hpp"
 
@@ -76,9 +77,9 @@ int main() {
 
     TitleScene title(services);
     GameSceneTick gameScene(services, game, sound, [&sound] { return sound.Load(); });
-    // Until the ranking and the replay list exist, their stand-ins lead back.
+    // Until the ranking exists, its stand-in leads back.
     StandInScene ranking(Ranking, services, "./texture/ranking.dds", "Ranking");
-    StandInScene select(ReplaySelect, services, "./texture/select.dds", "Replay");
+    ReplaySelectScene select(services, replayStore);
     app::Shell loop(context, windowSystem, clock, {&title, &gameScene, &ranking, &select});
     shell = &loop;
     exitCode = loop.Run();
