@@ -19,7 +19,7 @@
 #include "replay/ReplayStore.hpp"
 #include "scenes/GameSceneTick.hpp"
 #include "scenes/RankingScene.hpp"
-#include "scenes/StandInScene.hpp"
+#include "scenes/ReplaySelectScene.hpp"
 #include "scenes/TitleScene.hpp"
 
 namespace {
@@ -80,8 +80,7 @@ int main() {
     TitleScene title(services);
     GameSceneTick gameScene(services, game, sound, [&sound] { return sound.Load(); });
     RankingScene ranking(services, rankingTable, replayStore);
-    // Until the replay list exists, its stand-in leads back.
-    StandInScene select(ReplaySelect, services, "./texture/select.dds", "Replay");
+    ReplaySelectScene select(services, replayStore);
     app::Shell loop(context, windowSystem, clock, {&title, &gameScene, &ranking, &select});
     shell = &loop;
     exitCode = loop.Run();
