@@ -1,7 +1,6 @@
-# The application shell: the loop, single instance, the window system and the
-# stand-in scenes; and the program itself.
+# The application shell: the loop, single instance and the window system; and
+# the program itself.
 add_library(quadrel_app STATIC
-  app/MinimalScene.cpp
   app/SdlWindowSystem.cpp
   app/Shell.cpp
   app/SingleInstance.cpp

@@ -5,19 +5,21 @@
 
 #include <cstdio>
 
-#include "app/MinimalScene.hpp"
 #include "app/SdlWindowSystem.hpp"
 #include "app/Shell.hpp"
 #include "app/SingleInstance.hpp"
 #include "game/GameMain.hpp"
-#include "game/GameSceneTick.hpp"
 #include "platform/Clock.hpp"
 #include "platform/GameWindow.hpp"
 #include "platform/GlGraphics.hpp"
 #include "platform/Input.hpp"
 #include "platform/MessageBox.hpp"
 #include "platform/Sound.hpp"
+#include "ranking/RankingTable.hpp"
 #include "replay/ReplayStore.hpp"
+#include "scenes/GameSceneTick.hpp"
+#include "scenes/RankingScene.hpp"
+#include "scenes/ReplaySelectScene.hpp"
 #include "scenes/TitleScene.hpp"
 
 namespace {
@@ -27,6 +29,7 @@ quadrel::AppContext context{};
 quadrel::ReplayStore replayStore;
 quadrel::Random randomGenerator;
 quadrel::GameScene game(context, replayStore, randomGenerator);
+quadrel::RankingTable rankingTable;
 
 }  // namespace
 
@@ -76,13 +79,8 @@ int main() {
 
     TitleScene title(services);
     GameSceneTick gameScene(services, game, sound, [&sound] { return sound.Load(); });
-    app::MinimalScene ranking(Ranking, graphics, windowSystem, false, 0xFF3264C8u,
-                              "./texture/ranking.dds", "Ranking");
-    app::MinimalScene select(ReplaySelect, graphics, windowSystem, false, 0xFF000000u,
-                             "./texture/select.dds", "Replay");
-    // Until the ranking and the replay list exist, their stand-ins lead back.
-    ranking.ReturnToTitle(900);
-    select.ReturnToTitle(0);
+    RankingScene ranking(services, rankingTable, replayStore);
+    ReplaySelectScene select(services, replayStore);
     app::Shell loop(context, windowSystem, clock, {&title, &gameScene, &ranking, &select});
     shell = &loop;
     exitCode = loop.Run();
