@@ -8,3 +8,16 @@ add_executable(net_tests
 target_link_libraries(net_tests PRIVATE quadrel_net GTest::gtest)
 target_include_directories(net_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/net)
 gtest_discover_tests(net_tests DISCOVERY_TIMEOUT 60)
+
+# The ranking scene's registration answer through the real client.
+if(TARGET quadrel_scenes)
+  add_executable(net_scene_tests
+    core/test_main.cpp
+    net/LoopbackServer.cpp
+    net/ranking_online_test.cpp
+  )
+  target_link_libraries(net_scene_tests PRIVATE quadrel_net quadrel_scenes GTest::gtest)
+  target_include_directories(net_scene_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}
+    ${CMAKE_CURRENT_SOURCE_DIR}/net ${CMAKE_CURRENT_SOURCE_DIR}/scenes)
+  gtest_discover_tests(net_scene_tests DISCOVERY_TIMEOUT 60)
+endif()

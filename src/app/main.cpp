@@ -9,6 +9,7 @@
 #include "app/Shell.hpp"
 #include "app/SingleInstance.hpp"
 #include "game/GameMain.hpp"
+#include "net/Registration.hpp"
 #include "platform/Clock.hpp"
 #include "platform/GameWindow.hpp"
 #include "platform/GlGraphics.hpp"
@@ -27,6 +28,7 @@ namespace {
 // The process-wide objects, in the order the game builds them.
 quadrel::AppContext context{};
 quadrel::ReplayStore replayStore;
+quadrel::Http http;
 quadrel::Random randomGenerator;
 quadrel::GameScene game(context, replayStore, randomGenerator);
 quadrel::RankingTable rankingTable;
@@ -75,6 +77,10 @@ int main() {
     };
     services.quit = [&shell](int code) {
       if (shell) shell->RequestQuit(code);
+    };
+    services.registerOnline = [](const RankingEntry& row, int32_t reachedLevel,
+                                 const ReplayStore& store) {
+      return RegisterOnline(http, RankingUrl(), RegistrationFormFor(row, reachedLevel, store));
     };
 
     TitleScene title(services);

@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "game/Diagnostics.hpp"
-#include "replay/ReplayStore.hpp"
 
 #ifndef QUADREL_RANKING_HOST
 #define QUADREL_RANKING_HOST "localhost"
@@ -22,6 +21,20 @@ void AddText(Http& http, const char* name, const std::string& value) {
 }
 
 }  // namespace
+
+RegistrationForm RegistrationFormFor(const RankingEntry& row, int32_t reachedLevel,
+                                     const ReplayStore& store) {
+  RegistrationForm form;
+  // The row's fixed-width texts, blanks included, never past their fields.
+  form.name.assign(row.name, strnlen(row.name, sizeof row.name - 1));
+  form.dateTime.assign(row.dateTime, strnlen(row.dateTime, sizeof row.dateTime - 1));
+  form.score = row.score;
+  form.level = reachedLevel;
+  form.fileName = store.fileName();
+  form.data = store.data();
+  form.size = store.data() ? store.usedSize() : 0;
+  return form;
+}
 
 std::string RankingUrl() { return "http://" QUADREL_RANKING_HOST "/quadrel/ranking/ranking.cgi"; }
 

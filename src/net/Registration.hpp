@@ -7,6 +7,8 @@
 #include <string>
 
 #include "net/Http.hpp"
+#include "ranking/RankingTable.hpp"
+#include "replay/ReplayStore.hpp"
 
 namespace quadrel {
 
@@ -30,6 +32,11 @@ struct RegistrationForm {
   const uint8_t* data = nullptr;  // the replay image
   size_t size = 0;
 };
+
+// The new row of the local table, the level the game ended in and the
+// replay's file name and used bytes. The form points into store.
+RegistrationForm RegistrationFormFor(const RankingEntry& row, int32_t reachedLevel,
+                                     const ReplayStore& store);
 
 // "http://HOST/quadrel/ranking/ranking.cgi" with the host the program was built for.
 std::string RankingUrl();
