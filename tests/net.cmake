@@ -21,3 +21,14 @@ if(TARGET quadrel_scenes)
     ${CMAKE_CURRENT_SOURCE_DIR}/net ${CMAKE_CURRENT_SOURCE_DIR}/scenes)
   gtest_discover_tests(net_scene_tests DISCOVERY_TIMEOUT 60)
 endif()
+
+# The real program registering with a stand-in server under Xvfb.
+if(TARGET quadrel)
+  add_executable(quadrel-ranking-capture net/ranking_capture.cpp)
+  add_test(NAME registration_e2e
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/net/registration_e2e.sh $<TARGET_FILE:quadrel>
+            ${QUADREL_RUNTIME_DIR} $<TARGET_FILE:quadrel-ranking-capture>
+            ${CMAKE_BINARY_DIR}/screenshots/registration)
+  set_tests_properties(registration_e2e PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77
+    ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/platform_render/lsan.supp")
+endif()
