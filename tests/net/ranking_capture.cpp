@@ -98,10 +98,11 @@ int Expect(const std::string& rankingPath, std::string name, const std::string& 
         Part("daytime", date, false) + Part("score", score, false) +
         Part("level", std::to_string(level), false) + Part("filename", fileName, false) +
         Part("data", replay, true) + "--0123456789ABCD--\r\n";
-    const std::string request = std::string("POST /quadrel/ranking/ranking.cgi HTTP/1.0\r\n") +
-                                "Content-type: multipart/form-data; boundary=\"0123456789ABCD\"\r\n" +
-                                "Content-Length: " + std::to_string(body.size()) + "\r\n" +
-                                "Host: localhost\r\n\r\n" + body;
+    const std::string request =
+        std::string("POST /quadrel/ranking/ranking.cgi HTTP/1.0\r\n") +
+        "Content-type: multipart/form-data; boundary=\"0123456789ABCD\"\r\n" +
+        "Content-Length: " + std::to_string(body.size()) + "\r\n" + "Host: localhost\r\n\r\n" +
+        body;
     return WriteFile(out, request) ? 0 : 1;
   }
   std::fprintf(stderr, "no row named \"%s\" with a replay\n", name.c_str());

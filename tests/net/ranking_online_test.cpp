@@ -51,7 +51,8 @@ struct Visit {
     ctx.reachedLevel = 5;
     ctx.scene = Ranking;
     rig.store.ResetReplayStore();
-    for (int16_t i = 0; i < 50; ++i) rig.store.AppendInputFrame(InputFrame{i, 1, 0, i * 3, i * 100});
+    for (int16_t i = 0; i < 50; ++i)
+      rig.store.AppendInputFrame(InputFrame{i, 1, 0, i * 3, i * 100});
     ctx.score = 1500;
     rig.store.fileName() = ReplayFileName(1500, end);
     rig.store.FinishReplay(1500, 5);
@@ -160,7 +161,8 @@ TEST_F(InFreshFolder, EachVerdictOfTheServerShowsItsMessage) {
     EXPECT_EQ(visit.scene.messageText(), c.text);
     EXPECT_EQ(visit.scene.messageColour(), c.colour);
     char drawn[96];
-    std::snprintf(drawn, sizeof drawn, "DrawTextShadow(\"%s\",320,340,3,1,0x%08X", c.text, c.colour);
+    std::snprintf(drawn, sizeof drawn, "DrawTextShadow(\"%s\",320,340,3,1,0x%08X", c.text,
+                  c.colour);
     EXPECT_GE(visit.rig.Find(drawn), 0) << drawn;
     EXPECT_EQ(server.connections(), 1);
     fs::remove("ranking.dat");

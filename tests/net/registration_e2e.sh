@@ -36,7 +36,8 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 mkdir -p "$work/fb"
-Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -fbdir "$work/fb" 9>"$work/display" >/dev/null 2>&1 &
+Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -fbdir "$work/fb" \
+  9>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || fail "Xvfb did not start"
