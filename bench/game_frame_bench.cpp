@@ -12,11 +12,11 @@
 #include "XvfbDisplay.hpp"
 #include "game/Field.hpp"
 #include "game/GameMain.hpp"
-#include "game/GameSceneTick.hpp"
 #include "game/Physics.hpp"
 #include "platform/GameWindow.hpp"
 #include "platform/GlGraphics.hpp"
 #include "replay/ReplayStore.hpp"
+#include "scenes/GameSceneTick.hpp"
 #include "scenes/TitleScene.hpp"
 
 using namespace quadrel;

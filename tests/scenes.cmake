@@ -2,6 +2,9 @@
 add_executable(scene_tests
   core/test_main.cpp
   scenes/game_scene_test.cpp
+  scenes/ranking_scene_test.cpp
+  scenes/replay_select_test.cpp
+  scenes/scene_tick_test.cpp
   scenes/title_scene_test.cpp
 )
 target_link_libraries(scene_tests PRIVATE quadrel_scenes GTest::gtest)

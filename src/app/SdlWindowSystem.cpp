@@ -45,17 +45,6 @@ bool SdlWindowSystem::Minimised() {
 
 void SdlWindowSystem::Idle() { SDL_Delay(1); }
 
-bool SdlWindowSystem::AltEnterDown() {
-  const Uint8* keys = SDL_GetKeyboardState(nullptr);
-  const bool alt = keys[SDL_SCANCODE_LALT] || keys[SDL_SCANCODE_RALT];
-  const bool enter = keys[SDL_SCANCODE_RETURN] || keys[SDL_SCANCODE_KP_ENTER];
-  return alt && enter;
-}
-
-bool SdlWindowSystem::LeftButtonDown() {
-  return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
-}
-
 void SdlWindowSystem::ShowCursor(bool show) {
   // A hidden cursor takes the mouse relative, so the bar never stops at a
   // screen edge.

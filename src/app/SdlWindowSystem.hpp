@@ -1,7 +1,6 @@
 // The loop's window events and the scenes' window needs on SDL2.
 #pragma once
 
-#include "app/MinimalScene.hpp"
 #include "app/Shell.hpp"
 #include "scenes/SceneServices.hpp"
 
@@ -9,15 +8,13 @@ struct SDL_Window;
 
 namespace quadrel::app {
 
-class SdlWindowSystem final : public WindowSystem, public SceneHost, public SceneWindow {
+class SdlWindowSystem final : public WindowSystem, public SceneWindow {
  public:
   explicit SdlWindowSystem(SDL_Window* window) : window_(window) {}
 
   bool PollEvent(WindowEvent& event) override;
   bool Minimised() override;
   void Idle() override;
-  bool AltEnterDown() override;
-  bool LeftButtonDown() override;
   void ShowCursor(bool show) override;
 
  private:

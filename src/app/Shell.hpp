@@ -8,7 +8,7 @@
 
 #include "game/AppContext.hpp"
 #include "game/Diagnostics.hpp"
-#include "game/FixedStepClock.hpp"
+#include "scenes/Scene.hpp"
 #include "platform/Clock.hpp"
 
 namespace quadrel::app {

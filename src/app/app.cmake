@@ -1,7 +1,6 @@
-# The application shell: the loop, single instance, the window system and the
-# stand-in scenes; and the program itself.
+# The application shell: the loop, single instance and the window system; and
+# the program itself.
 add_library(quadrel_app STATIC
-  app/MinimalScene.cpp
   app/SdlWindowSystem.cpp
   app/Shell.cpp
   app/SingleInstance.cpp
@@ -9,6 +8,6 @@ add_library(quadrel_app STATIC
 target_link_libraries(quadrel_app PUBLIC quadrel_render quadrel_scenes)
 
 add_executable(quadrel app/main.cpp)
-target_link_libraries(quadrel PRIVATE quadrel_app quadrel_io)
+target_link_libraries(quadrel PRIVATE quadrel_app quadrel_io quadrel_net)
 # The program runs from the runtime folder (model/, texture/, sound/ beside it).
 set_target_properties(quadrel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

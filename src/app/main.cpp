@@ -5,19 +5,22 @@
 
 #include <cstdio>
 
-#include "app/MinimalScene.hpp"
 #include "app/SdlWindowSystem.hpp"
 #include "app/Shell.hpp"
 #include "app/SingleInstance.hpp"
 #include "game/GameMain.hpp"
-#include "game/GameSceneTick.hpp"
+#include "net/Registration.hpp"
 #include "platform/Clock.hpp"
 #include "platform/GameWindow.hpp"
 #include "platform/GlGraphics.hpp"
 #include "platform/Input.hpp"
 #include "platform/MessageBox.hpp"
 #include "platform/Sound.hpp"
+#include "ranking/RankingTable.hpp"
 #include "replay/ReplayStore.hpp"
+#include "scenes/GameSceneTick.hpp"
+#include "scenes/RankingScene.hpp"
+#include "scenes/ReplaySelectScene.hpp"
 #include "scenes/TitleScene.hpp"
 
 namespace {
@@ -25,8 +28,10 @@ namespace {
 // The process-wide objects, in the order the game builds them.
 quadrel::AppContext context{};
 quadrel::ReplayStore replayStore;
+quadrel::Http http;
 quadrel::Random randomGenerator;
 quadrel::GameScene game(context, replayStore, randomGenerator);
+quadrel::RankingTable rankingTable;
 
 }  // namespace
 
@@ -73,16 +78,15 @@ int main() {
     services.quit = [&shell](int code) {
       if (shell) shell->RequestQuit(code);
     };
+    services.registerOnline = [](const RankingEntry& row, int32_t reachedLevel,
+                                 const ReplayStore& store) {
+      return RegisterOnline(http, RankingUrl(), RegistrationFormFor(row, reachedLevel, store));
+    };
 
     TitleScene title(services);
     GameSceneTick gameScene(services, game, sound, [&sound] { return sound.Load(); });
-    app::MinimalScene ranking(Ranking, graphics, windowSystem, false, 0xFF3264C8u,
-                              "./texture/ranking.dds", "Ranking");
-    app::MinimalScene select(ReplaySelect, graphics, windowSystem, false, 0xFF000000u,
-                             "./texture/select.dds", "Replay");
-    // Until the ranking and the replay list exist, their stand-ins lead back.
-    ranking.ReturnToTitle(900);
-    select.ReturnToTitle(0);
+    RankingScene ranking(services, rankingTable, replayStore);
+    ReplaySelectScene select(services, replayStore);
     app::Shell loop(context, windowSystem, clock, {&title, &gameScene, &ranking, &select});
     shell = &loop;
     exitCode = loop.Run();

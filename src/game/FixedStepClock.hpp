@@ -1,11 +1,9 @@
-// The fixed 60 Hz step every scene runs on, the fade hand-over between scenes
-// and the once-a-second FPS meter.
+// The fixed 60 Hz step every scene runs on and the fade hand-over between
+// scenes. The game core keeps its own clock in its state; the scene tick that
+// drives the clocks lives with the scenes.
 #pragma once
 
 #include <cstdint>
-#include <functional>
-
-#include "game/AppContext.hpp"
 
 namespace quadrel {
 
@@ -28,32 +26,5 @@ void AdvanceFade(FixedStepClock& clock);
 inline bool FadeOutComplete(const FixedStepClock& clock) {
   return clock.nextScene >= 0 && clock.fadeAlpha == 255;
 }
-
-// What a scene gives the tick.
-class Scene {
- public:
-  virtual ~Scene() = default;
-  virtual SceneId Id() const = 0;
-  virtual FixedStepClock& Clock() = 0;
-  // First-tick work; a negative result makes the tick return at once.
-  virtual int32_t Initialise(AppContext& ctx) = 0;
-  // Input on every tick (every scene but the game).
-  virtual void Input(AppContext&) {}
-  // Input inside the step (the game: one sample per step).
-  virtual void StepInput(AppContext&) {}
-  virtual void Update(AppContext& ctx) = 0;
-  virtual void Draw(AppContext& ctx) = 0;
-  // The game reads input inside the step and counts frames.
-  virtual bool InputInsideStep() const { return false; }
-  // Game and ranking stop before the update when the input left the scene.
-  virtual bool ChecksSceneAfterInput() const { return false; }
-};
-
-// Millisecond clock (32-bit, wrapping).
-using MillisecondClock = std::function<uint32_t()>;
-
-// One pass of the loop for the current scene: at most one update step, a draw
-// only when the clock has caught up, the FPS meter once a second.
-void RunSceneTick(Scene& scene, AppContext& ctx, const MillisecondClock& clock);
 
 }  // namespace quadrel

@@ -3,8 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
-#include "game/FixedStepClock.hpp"
+namespace quadrel {
+
+// Millisecond clock (32-bit, wrapping) as the scene tick reads it.
+using MillisecondClock = std::function<uint32_t()>;
+
+}  // namespace quadrel
 
 namespace quadrel::platform {
 

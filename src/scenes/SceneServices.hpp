@@ -1,6 +1,6 @@
 // What the scenes reach the platform through: drawing, input devices, sound,
-// the millisecond clock and the window's cursor. The program passes the SDL
-// and OpenGL services, tests the headless ones.
+// the millisecond clock, the window's cursor and the internet ranking. The
+// program passes the SDL and OpenGL services, tests the headless ones.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include "game/GameScene.hpp"
 #include "platform/Clock.hpp"
 #include "platform/Graphics.hpp"
+#include "ranking/RankingTable.hpp"
 
 namespace quadrel {
 
@@ -32,6 +33,11 @@ struct SceneServices {
   std::function<void(int)> quit = [](int) {};
   // Calendar time for the ranking's time stamps.
   std::function<std::time_t()> calendarNow = [] { return std::time(nullptr); };
+  // Sends a new row with the game's level and replay to the internet ranking:
+  // 0 accepted, -1 failed, -2 out of rank, -3 bad version. Until the program
+  // wires the network in, every registration fails.
+  std::function<int32_t(const RankingEntry& row, int32_t reachedLevel, const ReplayStore& store)>
+      registerOnline = [](const RankingEntry&, int32_t, const ReplayStore&) { return -1; };
 };
 
 }  // namespace quadrel

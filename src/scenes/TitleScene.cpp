@@ -89,11 +89,7 @@ void TitleScene::Input(AppContext& ctx) {
   s_.input.ReadMouse(mouse_);
   s_.input.ReadKeyboard(keyboard_);
   // One switch per press of Alt+Enter: held keys would flip the display on every tick.
-  auto altEnter = [](const KeyboardState& k) {
-    return (IsDown(k.keys[key::LeftAlt]) || IsDown(k.keys[key::RightAlt])) &&
-           IsDown(k.keys[key::Enter]);
-  };
-  if (altEnter(keyboard_) && !altEnter(previousKeyboard_)) {
+  if (AltEnterDown(keyboard_) && !AltEnterDown(previousKeyboard_)) {
     ctx.fullScreen = ctx.fullScreen ? 0 : 1;
     ChangeMode(ctx);
   }
@@ -150,15 +146,7 @@ void TitleScene::DrawButton(const char* text, int32_t x, int32_t y, int32_t half
   }
 }
 
-void TitleScene::Draw(AppContext& ctx) {
-  Graphics& g = s_.graphics;
-  const int32_t r = g.BeginFrame();
-  if (r < 0) {
-    if (r == kDeviceNotReset) ChangeMode(ctx);
-    return;
-  }
-  g.DrawBackground();
-  g.ApplyCamera();
+void TitleScene::DrawContents(AppContext& ctx) {
   const int32_t extra = (idleCounter_ > 0 && clock_.nextScene >= 0) ? 56 : 0;
   pulsePhase_ = (pulsePhase_ + 8 + extra) % 512;
   if (titleFont_)
@@ -167,14 +155,6 @@ void TitleScene::Draw(AppContext& ctx) {
   hoverMissCount_ = 0;
   for (const ButtonBox& b : kButtons) DrawButton(b.text, b.x, b.y, b.halfWidth, b.halfHeight, ctx);
   if (hoverMissCount_ == 3) pulsePhase_ = 0;
-  if (clock_.nextScene != kFadeIdle) {
-    g.FadeQuad(static_cast<uint32_t>(clock_.fadeAlpha) << 24);
-    if (FadeOutComplete(clock_)) {
-      loaded_ = false;
-      ctx.scene = clock_.nextScene;
-    }
-  }
-  g.EndFrame();
 }
 
 }  // namespace quadrel

@@ -3,7 +3,7 @@
 // the ranking table.
 #pragma once
 
-#include "game/FixedStepClock.hpp"
+#include "scenes/FramedScene.hpp"
 #include "scenes/SceneServices.hpp"
 
 namespace quadrel {
@@ -13,16 +13,15 @@ enum TitleButton : int32_t { NoButton = 0, StartButton = 1, ExitButton = 2, Play
 // The button under (x, y): strictly inside its box, tested in screen order.
 TitleButton HitTestTitleButtons(int32_t x, int32_t y);
 
-class TitleScene final : public Scene {
+class TitleScene final : public FramedScene {
  public:
-  explicit TitleScene(SceneServices& services) : s_(services) {}
+  explicit TitleScene(SceneServices& services) : FramedScene(services.graphics), s_(services) {}
 
   SceneId Id() const override { return Title; }
   FixedStepClock& Clock() override { return clock_; }
   int32_t Initialise(AppContext& ctx) override;
   void Input(AppContext& ctx) override;
   void Update(AppContext& ctx) override;
-  void Draw(AppContext& ctx) override;
 
   // Also after a display-mode change.
   void Load();
@@ -32,7 +31,9 @@ class TitleScene final : public Scene {
   bool loaded() const { return loaded_; }
 
  private:
-  void ChangeMode(AppContext& ctx);
+  void ChangeMode(AppContext& ctx) override;
+  void DrawContents(AppContext& ctx) override;
+  void Release(AppContext&) override { loaded_ = false; }
   void DrawButton(const char* text, int32_t x, int32_t y, int32_t halfWidth, int32_t halfHeight,
                   const AppContext& ctx);
 

@@ -1,7 +1,12 @@
-# The scenes on the platform services: the game scene's tick and drawing, the
-# title. Tests drive them on the headless services.
+# The scenes on the platform services: the scene tick and the frame they share,
+# the title, the game scene's tick and drawing, the ranking, the replay list.
+# Tests drive them on the headless services.
 add_library(quadrel_scenes STATIC
-  game/GameSceneTick.cpp
+  scenes/FramedScene.cpp
+  scenes/GameSceneTick.cpp
+  scenes/RankingScene.cpp
+  scenes/ReplaySelectScene.cpp
+  scenes/Scene.cpp
   scenes/SceneSetup.cpp
   scenes/TitleScene.cpp
 )

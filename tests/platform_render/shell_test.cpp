@@ -1,7 +1,7 @@
 // The application shell with a fake clock and a fake window: the fixed-step
 // tick as machines of different speed see it, minimised windows, the ways the
-// loop ends, the stand-in scenes' hand-over, display-mode switch and single
-// instance.
+// loop ends, the hand-over, display-mode switch and device reset of scenes on
+// the shared frame, and single instance.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,18 +9,19 @@
 #include <map>
 
 #include "SampleAssets.hpp"
-#include "app/MinimalScene.hpp"
 #include "app/Shell.hpp"
 #include "app/SingleInstance.hpp"
 #include "platform/Clock.hpp"
 #include "platform/HeadlessGraphics.hpp"
+#include "scenes/FramedScene.hpp"
+#include "scenes/SceneSetup.hpp"
 
 namespace quadrel::app {
 namespace {
 
 using platform::FakeClock;
 
-class FakeWindow final : public WindowSystem, public SceneHost {
+class FakeWindow final : public WindowSystem {
  public:
   explicit FakeWindow(FakeClock& clock) : clock_(clock) {}
   bool PollEvent(WindowEvent& e) override {
@@ -34,9 +35,7 @@ class FakeWindow final : public WindowSystem, public SceneHost {
     ++idles;
     clock_.Advance(1);
   }
-  bool AltEnterDown() override { return altEnter; }
-  bool LeftButtonDown() override { return button; }
-  void ShowCursor(bool show) override { cursorShown = show; }
+  void ShowCursor(bool show) { cursorShown = show; }
 
   std::deque<WindowEvent> events;
   bool minimised = false;
@@ -206,15 +205,97 @@ TEST(FrameLoop, AFatalReportEndsTheLoopWithOneThroughTheInstalledSink) {
   SetMessageSink(previous);
 }
 
-// ------------------------------------------------------------ stand-in scenes
+// ------------------------------------------------------------ framed scenes
+
+// A scene on the shared frame: loads its states, a font and its background,
+// draws a caption, fades in and out, switches the display mode on Alt+Enter
+// (read from the fake window). The title's copy creates the device.
+class CaptionScene final : public FramedScene {
+ public:
+  CaptionScene(SceneId id, render::Graphics& g, FakeWindow& window, bool createsDevice,
+               uint32_t clearColour, std::string background)
+      : FramedScene(g),
+        id_(id),
+        window_(window),
+        createsDevice_(createsDevice),
+        clearColour_(clearColour),
+        background_(std::move(background)) {}
+
+  SceneId Id() const override { return id_; }
+  FixedStepClock& Clock() override { return clock_; }
+  int32_t Initialise(AppContext& ctx) override {
+    if (createsDevice_ && !graphics_.DeviceCreated() && graphics_.InitDirect3D(ctx.fullScreen) < 0)
+      return render::kFail;
+    if (!graphics_.DeviceCreated()) return render::kFail;
+    if (loaded_) return render::kOk;
+    Load();
+    loaded_ = true;
+    modeKeysDown_ = buttonDown_ = true;  // held at entry: no press
+    stepsShown_ = 0;
+    window_.ShowCursor(true);
+    BeginFadeIn(clock_);
+    return render::kOk;
+  }
+  void Input(AppContext& ctx) override {
+    if (clock_.nextScene >= 0) return;
+    if (window_.altEnter && !modeKeysDown_) {
+      ctx.fullScreen = ctx.fullScreen ? 0 : 1;
+      ChangeMode(ctx);
+    }
+    modeKeysDown_ = window_.altEnter;
+    if (returnsToTitle_ && window_.button && !buttonDown_) Leave(Title);
+    buttonDown_ = window_.button;
+  }
+  void Update(AppContext&) override {
+    if (returnsToTitle_ && idleSteps_ > 0 && ++stepsShown_ == idleSteps_ && clock_.nextScene < 0)
+      Leave(Title);
+    AdvanceFade(clock_);
+  }
+  void Leave(SceneId next) { clock_.nextScene = next; }
+  void ReturnToTitle(int32_t idleSteps) {
+    returnsToTitle_ = true;
+    idleSteps_ = idleSteps;
+  }
+  bool Loaded() const { return loaded_; }
+
+ private:
+  void Load() {
+    graphics_.ResetRenderStates();
+    LoadSceneView(graphics_, render::ColourValue{0.6f, 0.6f, 0.6f, 1.0f});
+    graphics_.SetClearColour(clearColour_);
+    graphics_.DestroyAllFonts();
+    graphics_.CreateFontObject(font_);
+    if (font_) font_->Create("Times New Roman", 32, 700, 0);
+    graphics_.LoadBackground(background_.c_str(), 640, 480);
+  }
+  void ChangeMode(AppContext& ctx) override {
+    graphics_.ChangeDisplayMode(ctx.fullScreen, ctx.windowWidth, ctx.windowHeight);
+    Load();
+    window_.ShowCursor(true);
+  }
+  void DrawContents(AppContext&) override {
+    if (font_) font_->DrawText("caption", 320, 240, render::kTextCenter, 0xFFFFFFFFu);
+  }
+  void Release(AppContext&) override { loaded_ = false; }
+
+  SceneId id_;
+  FakeWindow& window_;
+  bool createsDevice_;
+  uint32_t clearColour_;
+  std::string background_;
+  FixedStepClock clock_;
+  bool loaded_ = false, modeKeysDown_ = true, buttonDown_ = true, returnsToTitle_ = false;
+  int32_t idleSteps_ = 0, stepsShown_ = 0;
+  render::Font* font_ = nullptr;
+};
 
 struct SceneLoop {
   SceneLoop()
       : window(clock),
-        title(Title, g, window, true, 0xFF000000u, "./texture/title.dds", "Title"),
-        game(Game, g, window, false, 0xFF000096u, "./texture/back.dds", "Game"),
-        ranking(Ranking, g, window, false, 0xFF3264C8u, "./texture/ranking.dds", "Ranking"),
-        select(ReplaySelect, g, window, false, 0xFF000000u, "./texture/select.dds", "Replay") {
+        title(Title, g, window, true, 0xFF000000u, "./texture/title.dds"),
+        game(Game, g, window, false, 0xFF000096u, "./texture/back.dds"),
+        ranking(Ranking, g, window, false, 0xFF3264C8u, "./texture/ranking.dds"),
+        select(ReplaySelect, g, window, false, 0xFF000000u, "./texture/select.dds") {
     ctx.fullScreen = 1;
     ctx.windowWidth = 640;
     ctx.windowHeight = 480;
@@ -226,11 +307,11 @@ struct SceneLoop {
   render::HeadlessGraphics g;
   FakeClock clock{1000};
   FakeWindow window;
-  MinimalScene title, game, ranking, select;
+  CaptionScene title, game, ranking, select;
   Shell shell{ctx, window, clock, {&title, &game, &ranking, &select}};
 };
 
-TEST(StandInScenes, TheTitleCreatesTheDeviceAndTheHandOverSwitchesScenes) {
+TEST(FramedScenes, TheTitleCreatesTheDeviceAndTheHandOverSwitchesScenes) {
   SceneLoop s;
   ASSERT_TRUE(s.shell.Pass());
   ASSERT_FALSE(s.g.Log().Lines().empty());
@@ -253,7 +334,7 @@ TEST(StandInScenes, TheTitleCreatesTheDeviceAndTheHandOverSwitchesScenes) {
   EXPECT_EQ(s.g.FontCount(), 1);  // the game's load discarded the title's font
 }
 
-TEST(StandInScenes, AltEnterSwitchesModeOnceAndReloads) {
+TEST(FramedScenes, AltEnterSwitchesModeOnceAndReloads) {
   SceneLoop s;
   s.Steps(5);
   s.g.Log().Clear();
@@ -272,7 +353,7 @@ TEST(StandInScenes, AltEnterSwitchesModeOnceAndReloads) {
   EXPECT_EQ(s.ctx.fullScreen, 1);
 }
 
-TEST(StandInScenes, ADeviceThatCanBeResetRunsTheModeChange) {
+TEST(FramedScenes, ADeviceThatCanBeResetRunsTheModeChange) {
   SceneLoop s;
   s.Steps(3);
   s.g.Log().Clear();
@@ -284,7 +365,7 @@ TEST(StandInScenes, ADeviceThatCanBeResetRunsTheModeChange) {
   EXPECT_EQ(s.ctx.fullScreen, 1);
 }
 
-TEST(StandInScenes, StandInsLeadBackToTheTitleOnAClickOrAfterTheirIdleSteps) {
+TEST(FramedScenes, ScenesLeadBackToTheTitleOnAClickOrAfterTheirIdleSteps) {
   SceneLoop s;
   s.ranking.ReturnToTitle(900);
   s.select.ReturnToTitle(0);

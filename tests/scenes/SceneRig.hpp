@@ -8,9 +8,9 @@
 #include <string>
 
 #include "game/GameMain.hpp"
-#include "game/GameSceneTick.hpp"
 #include "platform/HeadlessGraphics.hpp"
 #include "replay/ReplayStore.hpp"
+#include "scenes/GameSceneTick.hpp"
 #include "scenes/TitleScene.hpp"
 
 namespace quadrel::test {

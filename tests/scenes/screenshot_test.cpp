@@ -1,7 +1,8 @@
 // Pictures of the real scenes with the game's own assets, drawn through
 // OpenGL on a private Xvfb display and kept as PNG files for people to look
 // at: the title, the level banner, play with two balls, an option bar and a
-// falling item, the game-over screen, and a replay in playback.
+// falling item, the game-over screen, a replay in playback, and the ranking's
+// name entry, its question to save the replay and its table alone.
 #include <SDL.h>
 #include <stb_image_write.h>
 
@@ -12,6 +13,7 @@
 #include "game/Physics.hpp"
 #include "platform/GameWindow.hpp"
 #include "platform/GlGraphics.hpp"
+#include "scenes/RankingScene.hpp"
 
 namespace fs = std::filesystem;
 
@@ -72,6 +74,8 @@ class Screenshots : public ::testing::Test {
     SoundLog sound;
     GameSceneTick gameScene{services, game, sound, [] { return 0; }};
     TitleScene title{services};
+    RankingTable table;
+    RankingScene ranking{services, table, store};
     // A step as the tick runs it; only the pictures kept are drawn.
     void GameFrame() {
       gameScene.StepInput(ctx);
@@ -102,6 +106,44 @@ class Screenshots : public ::testing::Test {
         if (std::abs(p.r - c.r) + std::abs(p.g - c.g) + std::abs(p.b - c.b) <= tolerance) ++n;
       }
     return n;
+  }
+
+  // The ranking after a game of this score, over a table of five rows, ticked
+  // until its heading is in place.
+  void EnterRanking(int32_t score) {
+    Rig& r = *rig_;
+    RankingTable t;
+    for (int i = 0; i < 5; ++i) {
+      t.rows[i].score = 9000000 - 1500000 * i;
+      std::snprintf(t.rows[i].name, sizeof t.rows[i].name, "%-10s",
+                    std::string("Player ").append(1, static_cast<char>('A' + i)).c_str());
+      std::snprintf(t.rows[i].dateTime, sizeof t.rows[i].dateTime, "2026/12/0%d 1%d:2%d:3%d", i + 1,
+                    i, i, i);
+    }
+    ASSERT_TRUE(SaveRankingFile(t));
+    r.ctx.score = score;
+    r.ctx.reachedLevel = 3;
+    r.ctx.finishLocalTime = LocalTime(1796659200);
+    r.store.ResetReplayStore();
+    r.store.fileName() = ReplayFileName(score, r.ctx.finishLocalTime);
+    r.store.FinishReplay(score, 3);
+    ASSERT_EQ(r.ranking.Initialise(r.ctx), 0);
+    RankingFrames(150);
+  }
+  void RankingFrames(int n) {
+    Rig& r = *rig_;
+    for (int i = 0; i < n; ++i) {
+      r.ranking.Input(r.ctx);
+      r.ranking.Update(r.ctx);
+      r.ranking.Draw(r.ctx);
+    }
+  }
+  void RankingKey(int code) {
+    Rig& r = *rig_;
+    r.input.keys.keys[code] = 0x80;
+    RankingFrames(1);
+    r.input.keys.keys[code] = 0;
+    RankingFrames(1);
   }
 
   SDL_Window* window_ = nullptr;
@@ -191,6 +233,50 @@ TEST_F(Screenshots, ReplayInPlayback) {
   Keep("replay");
   EXPECT_EQ(r.ctx.gapMarker, 0.0);
   EXPECT_GT(Near(520, 458, 626, 480, Rgb{0, 50, 255}, 90), 60);  // "Replay Mode"
+}
+
+TEST_F(Screenshots, RankingNameEntry) {
+  Rig& r = *rig_;
+  EnterRanking(4321000);
+  ASSERT_EQ(r.ranking.step(), NameEntryStep);
+  ASSERT_EQ(r.table.newEntryIndex, 4);
+  r.input.keys.keys[0x2A] = 0x80;  // Shift
+  RankingKey(0x1E);                // A
+  r.input.keys.keys[0x2A] = 0;
+  for (int code : {0x2E, 0x12, 0x39, 0x30}) RankingKey(code);  // c e blank b
+  // Drawn on a frame where the character at the cursor is dimmed.
+  while (r.ranking.blinkCounter() != 10) RankingFrames(1);
+  Keep("ranking_name_entry");
+  EXPECT_GT(Near(170, 40, 470, 100, Rgb{255, 100, 50}, 90), 300);   // "Ranking"
+  EXPECT_GT(Near(140, 140, 400, 240, Rgb{255, 255, 255}, 60), 300);  // the rows
+  EXPECT_GT(Near(140, 220, 400, 240, Rgb{255, 200, 200}, 60), 60);   // the new row, tinted
+  EXPECT_GT(Near(150, 340, 500, 400, Rgb{255, 255, 255}, 60), 300);  // the typed name
+}
+
+TEST_F(Screenshots, RankingSaveReplayQuestion) {
+  Rig& r = *rig_;
+  EnterRanking(4321000);
+  for (int code : {0x1E, 0x2E, 0x12}) RankingKey(code);  // a c e
+  RankingKey(0x1C);                                       // Enter
+  ASSERT_EQ(r.ranking.step(), AskSaveStep);
+  r.ctx.mouseX = 220;
+  r.ctx.mouseY = 410;
+  RankingFrames(3);
+  Keep("ranking_save_question");
+  EXPECT_GT(Near(100, 320, 540, 370, Rgb{255, 255, 0}, 80), 300);  // "Save Replay Data ?"
+  EXPECT_GT(Near(190, 390, 250, 430, Rgb{255, 255, 0}, 80), 60);   // the lit Yes
+}
+
+TEST_F(Screenshots, RankingTableAlone) {
+  Rig& r = *rig_;
+  EnterRanking(0);
+  ASSERT_EQ(r.ranking.step(), TableOnlyStep);
+  RankingFrames(60);
+  while (r.ranking.pulsePhase() != 200) RankingFrames(1);
+  Keep("ranking_table_only");
+  EXPECT_GT(Near(140, 140, 400, 240, Rgb{255, 255, 255}, 60), 300);  // the rows at 140
+  EXPECT_EQ(Near(140, 250, 400, 300, Rgb{255, 255, 255}, 60), 0);   // no sixth row
+  EXPECT_GT(Near(240, 390, 400, 420, Rgb{200, 200, 0}, 90), 30);     // "[ Click to return ]"
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
-#include "game/GameSceneTick.hpp"
-
-#include "scenes/SceneSetup.hpp"
+#include "scenes/GameSceneTick.hpp"
 
 #include "game/Diagnostics.hpp"
 #include "game/GameInput.hpp"
 #include "game/GameMain.hpp"
+#include "scenes/SceneSetup.hpp"
 
 namespace quadrel {
 
@@ -24,7 +23,7 @@ enum Model { BallModel = 0, BarModel = 6, GroundModel = 7, WallModel = 8, Option
 
 GameSceneTick::GameSceneTick(SceneServices& services, GameScene& game, GameSound& sound,
                              std::function<int32_t()> loadSounds)
-    : s_(services), game_(game), sound_(sound), loadSounds_(std::move(loadSounds)) {
+    : FramedScene(services.graphics), s_(services), game_(game), sound_(sound), loadSounds_(std::move(loadSounds)) {
   game_.sound = &sound_;
   game_.input = &s_.input;
   game_.modeSwitch = this;
@@ -156,37 +155,28 @@ void GameSceneTick::DrawTexts(const HudLayout& layout) {
   }
 }
 
-void GameSceneTick::Draw(AppContext& ctx) {
-  Graphics& g = s_.graphics;
-  GameVars& v = game_.vars;
-  const int32_t r = g.BeginFrame();
-  if (r < 0) {
-    if (r == kDeviceNotReset) ChangeMode(ctx);
-    return;
-  }
-  g.DrawBackground();
-  Camera& camera = g.GetCamera();
+void GameSceneTick::PlaceCamera(Camera& camera) {
+  const GameVars& v = game_.vars;
   camera.eye = Vec3{v.cameraEye[0], v.cameraEye[1], v.cameraEye[2]};
-  g.ApplyCamera();
+}
+
+void GameSceneTick::DrawContents(AppContext& ctx) {
   DrawField(ctx);
-
   layout_.count = 0;
-  LayoutHud(ctx, v, game_.rng, s_.clock.Milliseconds(), layout_);
+  LayoutHud(ctx, game_.vars, game_.rng, s_.clock.Milliseconds(), layout_);
   DrawTexts(layout_);
+}
 
-  if (v.clock.nextScene != kFadeIdle) {
-    g.FadeQuad(static_cast<uint32_t>(v.clock.fadeAlpha) << 24);
-    if (FadeOutComplete(v.clock)) {
-      v.gameSceneLoaded = 0;
-      GameReset(game_);
-      sound_.StopAllSound();
-      ctx.scene = v.clock.nextScene;
-    }
-  }
+void GameSceneTick::Release(AppContext&) {
+  game_.vars.gameSceneLoaded = 0;
+  GameReset(game_);
+  sound_.StopAllSound();
+}
+
+void GameSceneTick::DrawOverlay(AppContext& ctx) {
   layout_.count = 0;
   LayoutOverlay(ctx, layout_);
   DrawTexts(layout_);
-  g.EndFrame();
 }
 
 }  // namespace quadrel

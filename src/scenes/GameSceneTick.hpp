@@ -7,6 +7,7 @@
 
 #include "game/GameHud.hpp"
 #include "game/GameScene.hpp"
+#include "scenes/FramedScene.hpp"
 #include "scenes/SceneServices.hpp"
 
 namespace quadrel {
@@ -16,7 +17,7 @@ constexpr int kGameModelCount = 11;
 // The models in the order the drawing numbers them.
 extern const char* const kGameModelFiles[kGameModelCount];
 
-class GameSceneTick final : public Scene, public DisplayModeSwitch {
+class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
  public:
   // loadSounds: loads the four sounds (once per run); negative after a fatal report.
   GameSceneTick(SceneServices& services, GameScene& game, GameSound& sound,
@@ -29,7 +30,6 @@ class GameSceneTick final : public Scene, public DisplayModeSwitch {
   int32_t Initialise(AppContext& ctx) override;  // EnterGameScene
   void StepInput(AppContext& ctx) override;       // GameInput
   void Update(AppContext& ctx) override;          // GameUpdate
-  void Draw(AppContext& ctx) override;            // DrawGameScene
 
   // Alt+Enter and a device that must be reset: switch, reload, cursor.
   void ChangeMode(AppContext& ctx) override;
@@ -39,6 +39,10 @@ class GameSceneTick final : public Scene, public DisplayModeSwitch {
   GameScene& game() { return game_; }
 
  private:
+  void PlaceCamera(render::Camera& camera) override;
+  void DrawContents(AppContext& ctx) override;
+  void Release(AppContext& ctx) override;
+  void DrawOverlay(AppContext& ctx) override;
   void DrawField(const AppContext& ctx);
   void DrawTexts(const HudLayout& layout);
 

@@ -1,0 +1,88 @@
+// The ranking server reads the fields by name and in this order; text values
+// travel as they are, without any encoding.
+#include "net/Registration.hpp"
+
+#include <cstring>
+#include <vector>
+
+#include "game/Diagnostics.hpp"
+
+#ifndef QUADREL_RANKING_HOST
+#define QUADREL_RANKING_HOST "localhost"
+#endif
+
+namespace quadrel {
+namespace {
+
+constexpr char kBadReply[] = "Error: サーバーの応答が不正です";
+
+void AddText(Http& http, const char* name, const std::string& value) {
+  http.AddFormField(name, value.data(), value.size(), false);
+}
+
+}  // namespace
+
+RegistrationForm RegistrationFormFor(const RankingEntry& row, int32_t reachedLevel,
+                                     const ReplayStore& store) {
+  RegistrationForm form;
+  // The row's fixed-width texts, blanks included, never past their fields.
+  form.name.assign(row.name, strnlen(row.name, sizeof row.name - 1));
+  form.dateTime.assign(row.dateTime, strnlen(row.dateTime, sizeof row.dateTime - 1));
+  form.score = row.score;
+  form.level = reachedLevel;
+  form.fileName = store.fileName();
+  form.data = store.data();
+  form.size = store.data() ? store.usedSize() : 0;
+  return form;
+}
+
+std::string RankingUrl() { return "http://" QUADREL_RANKING_HOST "/quadrel/ranking/ranking.cgi"; }
+
+int32_t ReplyVerdict(const char* reply) {
+  size_t length = std::strlen(reply);
+  if (length < 2 || reply[length - 2] != '-') return kRegistrationAccepted;
+  switch (reply[length - 1]) {
+    case '1': return kRegistrationFailed;
+    case '2': return kRegistrationOutOfRank;
+    case '3': return kRegistrationBadVersion;
+    default: return kRegistrationAccepted;
+  }
+}
+
+bool ReplyHasSuccessStatus(const char* reply) {
+  // "HTTP/1.x NNN ...": the code is the three digits after the first blank.
+  if (std::strncmp(reply, "HTTP/", 5) != 0) return false;
+  const char* lineEnd = std::strchr(reply, '\n');
+  const char* blank = std::strchr(reply, ' ');
+  if (!blank || (lineEnd && blank > lineEnd)) return false;
+  for (int i = 1; i <= 3; ++i)
+    if (blank[i] < '0' || blank[i] > '9') return false;
+  return blank[1] == '2';
+}
+
+int32_t RegisterOnline(Http& http, const std::string& url, const RegistrationForm& form) {
+  http.BeginBody(kRegistrationBodySize);
+  if (!http.body()) return kRegistrationFailed;
+  AddText(http, "cmd", "regist");
+  AddText(http, "ver", std::to_string(kReplayVersion));
+  AddText(http, "name", form.name);
+  AddText(http, "daytime", form.dateTime);
+  AddText(http, "score", std::to_string(form.score));
+  AddText(http, "level", std::to_string(form.level));
+  AddText(http, "filename", form.fileName);
+  http.AddFormField("data", form.data, form.size, true);
+  // A replay too large for the body is not sent at all.
+  if (http.bodyRefused()) return kRegistrationFailed;
+
+  std::vector<char> reply(kRegistrationReplySize, '\0');
+  if (http.Post(url, reply.data(), reply.size()) != kHttpOk) return kRegistrationFailed;
+  // The transport has shown its own messages; only a whole reply has a verdict.
+  if (!http.lastExchangeComplete()) return kRegistrationFailed;
+  if (!ReplyHasSuccessStatus(reply.data())) {
+    ShowDebugMessage(kBadReply);
+    return kRegistrationFailed;
+  }
+  return ReplyVerdict(reply.data());
+}
+
+}  // namespace quadrel

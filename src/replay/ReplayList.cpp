@@ -1,0 +1,94 @@
+#include "replay/ReplayList.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace quadrel {
+namespace {
+
+constexpr size_t kHeaderOffset = 20;
+constexpr std::string_view kExtension = ".rep";
+
+bool HasReplayExtension(const char* name) {
+  const size_t n = std::strlen(name);
+  return n >= kExtension.size() && std::string_view(name + n - kExtension.size()) == kExtension;
+}
+
+}  // namespace
+
+ReplayListEntry ReadReplayListEntry(const std::string& folder, const std::string& fileName) {
+  ReplayListEntry entry;
+  entry.fileName = fileName;
+  const std::string path = folder + "/" + fileName;
+  // Non-blocking, so a pipe under a replay's name cannot hold the list up.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (fd >= 0) ::close(fd);
+    entry.status = ReplayReadStatus::CannotOpen;
+    return entry;
+  }
+  uint8_t head[kReplayHeaderArea];
+  size_t got = 0;
+  bool failed = false;
+  const size_t want = std::min<uint64_t>(kReplayHeaderArea, static_cast<uint64_t>(st.st_size));
+  while (got < want) {
+    const ssize_t n = ::pread(fd, head + got, want - got, static_cast<off_t>(got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      failed = true;
+      break;
+    }
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+
+  if (failed) {
+    entry.status = ReplayReadStatus::ReadFailed;
+  } else if (static_cast<uint64_t>(st.st_size) > kReplayBufferSize) {
+    entry.status = ReplayReadStatus::TooLarge;
+  } else if (got < sizeof kReplaySignature ||
+             std::memcmp(head, kReplaySignature, sizeof kReplaySignature) != 0) {
+    entry.status = ReplayReadStatus::BadSignature;
+  }
+  if (got >= kHeaderOffset + sizeof(ReplayHeader)) {
+    ReplayHeader header;
+    std::memcpy(&header, head + kHeaderOffset, sizeof header);
+    entry.score = header.score;
+    entry.level = header.level;
+    std::memcpy(entry.dateTime, header.date, sizeof entry.dateTime - 1);
+    entry.valid = entry.status == ReplayReadStatus::Ok && header.version == kReplayVersion &&
+                  got == kReplayHeaderArea;
+  }
+  return entry;
+}
+
+std::vector<ReplayListEntry> ScanReplayFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  if (DIR* dir = ::opendir(folder.c_str())) {
+    while (const dirent* e = ::readdir(dir)) {
+      if (!HasReplayExtension(e->d_name)) continue;
+      // Only regular files, or links to them; the type from the listing saves a stat.
+      if (e->d_type != DT_REG) {
+        if (e->d_type != DT_LNK && e->d_type != DT_UNKNOWN) continue;
+        struct stat st {};
+        if (::stat((folder + "/" + e->d_name).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+      }
+      names.emplace_back(e->d_name);
+    }
+    ::closedir(dir);
+  }
+  std::sort(names.begin(), names.end(), std::greater<>());
+  std::vector<ReplayListEntry> list;
+  list.reserve(names.size());
+  for (const std::string& name : names) list.push_back(ReadReplayListEntry(folder, name));
+  return list;
+}
+
+}  // namespace quadrel

@@ -1,0 +1,36 @@
+// What a scene gives the loop, and the loop's one tick of a scene: at most one
+// fixed update step, a draw only when the clock has caught up, the FPS meter.
+#pragma once
+
+#include <cstdint>
+
+#include "game/AppContext.hpp"
+#include "game/FixedStepClock.hpp"
+#include "platform/Clock.hpp"
+
+namespace quadrel {
+
+class Scene {
+ public:
+  virtual ~Scene() = default;
+  virtual SceneId Id() const = 0;
+  virtual FixedStepClock& Clock() = 0;
+  // First-tick work; a negative result makes the tick return at once.
+  virtual int32_t Initialise(AppContext& ctx) = 0;
+  // Input on every tick (every scene but the game).
+  virtual void Input(AppContext&) {}
+  // Input inside the step (the game: one sample per step).
+  virtual void StepInput(AppContext&) {}
+  virtual void Update(AppContext& ctx) = 0;
+  virtual void Draw(AppContext& ctx) = 0;
+  // The game reads input inside the step and counts frames.
+  virtual bool InputInsideStep() const { return false; }
+  // Game and ranking stop before the update when the input left the scene.
+  virtual bool ChecksSceneAfterInput() const { return false; }
+};
+
+// One pass of the loop for the current scene: at most one update step, a draw
+// only when the clock has caught up, the FPS meter once a second.
+void RunSceneTick(Scene& scene, AppContext& ctx, const MillisecondClock& clock);
+
+}  // namespace quadrel
