@@ -6,9 +6,13 @@
 #include <filesystem>
 #include <fstream>
 
+
+#include "files/SafeFile.hpp"
 #include "game/Diagnostics.hpp"
 
 namespace quadrel {
+
+static_assert(files::kReplayFileLimit == kReplayBufferSize, "a replay file fits the store");
 
 const char* Describe(ReplayReadStatus status) {
   switch (status) {
@@ -138,24 +142,18 @@ ReplayReadStatus ReplayStore::LoadReplayPath(const std::string& path) {
   if (!buffer_) return ReplayReadStatus::ReadFailed;
   ReplayReadStatus status = ReplayReadStatus::Ok;
   stored_ = 0;
-  std::ifstream in(path, std::ios::binary);
-  std::error_code ec;
-  const bool regular = std::filesystem::is_regular_file(path, ec);
-  if (!in || !regular) {
-    status = ReplayReadStatus::CannotOpen;
+  lastReason_.clear();
+  // Opened without blocking and only when it is a regular file no larger than
+  // the store: a FIFO or a huge file is refused before anything is read.
+  files::OpenFailure failure = files::OpenFailure::None;
+  files::ReadableFile file =
+      files::ReadableFile::Open(path, files::FileKind::Replay, &lastReason_, &failure);
+  if (!file.IsOpen()) {
+    status = failure == files::OpenFailure::TooLarge ? ReplayReadStatus::TooLarge
+                                                     : ReplayReadStatus::CannotOpen;
   } else {
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size < 0) {
-      status = ReplayReadStatus::ReadFailed;
-    } else if (static_cast<uint64_t>(size) > kReplayBufferSize) {
-      status = ReplayReadStatus::TooLarge;
-    } else {
-      in.read(reinterpret_cast<char*>(buffer_.get()), size);
-      stored_ = static_cast<size_t>(in.gcount());
-      if (in.gcount() != size) status = ReplayReadStatus::ReadFailed;
-    }
+    stored_ = file.ReadInto(buffer_.get(), kReplayBufferSize, &lastReason_);
+    if (stored_ != file.Size()) status = ReplayReadStatus::ReadFailed;
   }
   if (status == ReplayReadStatus::Ok &&
       std::memcmp(buffer_.get(), kReplaySignature, sizeof kReplaySignature) != 0) {

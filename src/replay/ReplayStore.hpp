@@ -79,6 +79,8 @@ class ReplayStore {
   size_t storedSize() const { return stored_; }
   // What the last file read found.
   ReplayReadStatus lastReadStatus() const { return lastRead_; }
+  // Why the last file read failed, in words ("not a regular file (a FIFO)").
+  const std::string& lastReadReason() const { return lastReason_; }
 
   // Where calendar time comes from (tests fix it).
   std::function<std::time_t()> calendarNow;
@@ -95,6 +97,7 @@ class ReplayStore {
   int32_t lastInputFrame_ = 0;
   ReplayHeader header_{};
   ReplayReadStatus lastRead_ = ReplayReadStatus::Ok;
+  std::string lastReason_;
   std::string fileName_;
 };
 

@@ -1,0 +1,15 @@
+# Damaged and hostile files: the checked opener, models, pictures, replays,
+# the replay tool, full stores and failing writes.
+add_executable(hardening_core_tests
+  hardening/files_test.cpp
+)
+target_link_libraries(hardening_core_tests PRIVATE quadrel_core GTest::gtest_main)
+gtest_discover_tests(hardening_core_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 60)
+
+if(NOT QUADREL_CORE_ONLY)
+  add_executable(hardening_render_tests
+    hardening/models_pictures_test.cpp
+  )
+  target_link_libraries(hardening_render_tests PRIVATE quadrel_render GTest::gtest_main)
+  gtest_discover_tests(hardening_render_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 60)
+endif()
