@@ -13,3 +13,8 @@ if(NOT QUADREL_CORE_ONLY)
   target_link_libraries(hardening_render_tests PRIVATE quadrel_render GTest::gtest_main)
   gtest_discover_tests(hardening_render_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 60)
 endif()
+
+add_test(NAME hardening_replay_tool
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/hardening/replay_tool_test.sh $<TARGET_FILE:quadrel-replay>
+          ${QUADREL_GOLDEN_DIR})
+set_tests_properties(hardening_replay_tool PROPERTIES TIMEOUT 120)
