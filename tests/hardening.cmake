@@ -2,6 +2,7 @@
 # the replay tool, full stores and failing writes.
 add_executable(hardening_core_tests
   hardening/files_test.cpp
+  hardening/replay_store_test.cpp
 )
 target_link_libraries(hardening_core_tests PRIVATE quadrel_core GTest::gtest_main)
 gtest_discover_tests(hardening_core_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 60)

@@ -9,6 +9,7 @@
 #include "app/SdlWindowSystem.hpp"
 #include "app/Shell.hpp"
 #include "app/SingleInstance.hpp"
+#include "files/SafeFile.hpp"
 #include "game/GameMain.hpp"
 #include "game/GameSceneTick.hpp"
 #include "platform/Clock.hpp"
@@ -32,6 +33,7 @@ quadrel::GameScene game(context, replayStore, randomGenerator);
 
 int main() {
   using namespace quadrel;
+  files::IgnoreFileSizeSignal();  // a full disk or ulimit -f fails a write, not the game
   app::SingleInstance instance;
   if (!instance.Acquire("Quadrel")) return 0;
 

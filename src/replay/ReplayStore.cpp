@@ -40,11 +40,22 @@ void ReplayStore::ResetReplayStore() {
   cursor_ = kReplayHeaderArea;
   stored_ = kReplayHeaderArea;
   lastInputFrame_ = 0;
+  overflowed_ = false;
 }
 
 bool ReplayStore::AppendInputFrame(const InputFrame& frame) {
-  if (!buffer_ || cursor_ + kInputFrameSize >= kReplayBufferSize) {
-    ReportFatalError("リプレイバッファサイズオーバー", "Replay", 79);
+  if (!buffer_) return false;
+  if (cursor_ + kInputFrameSize >= kReplayBufferSize) {
+    // A full store ends the recording, not the game: the replay is marked
+    // incomplete (it could not play back) and is never saved. Said once.
+    if (!overflowed_) {
+      overflowed_ = true;
+      std::fprintf(stderr,
+                   "quadrel: warning: the replay store is full (%zu frames): recording stopped; "
+                   "this game's replay cannot be saved\n",
+                   (cursor_ - kReplayHeaderArea) / kInputFrameSize);
+      std::fflush(stderr);
+    }
     return false;
   }
   uint8_t* p = buffer_.get() + cursor_;
@@ -107,7 +118,8 @@ void ReplayStore::FinishReplay(int32_t score, int32_t reachedLevel) {
 }
 
 bool ReplayStore::WriteReplayFile() const {
-  if (!buffer_) return false;
+  // An incomplete recording would not play back: nothing is written.
+  if (!buffer_ || overflowed_) return false;
   std::error_code ec;
   std::filesystem::create_directory(kReplayFolder, ec);
   const std::filesystem::path path = std::filesystem::path(kReplayFolder) / fileName_;
