@@ -241,7 +241,8 @@ int32_t PlatformGameSound::LoadAll(const std::string& folder) {
                                                          : entry.slot->LoadWave(path.c_str()))
                                           : kFail;
     if (loaded != kOk) {
-      ReportFatalError(kSoundFileMessage, "GameMain", entry.music ? kMusicReportLine : kEffectReportLine);
+      ReportFatalError(kSoundFileMessage, "GameMain", entry.music ? kMusicReportLine : kEffectReportLine,
+                       path);
       return kFail;
     }
     // The music is loaded at full level; from the effects on everything plays at -6 dB.

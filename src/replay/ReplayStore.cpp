@@ -179,9 +179,11 @@ ReplayReadStatus ReplayStore::LoadReplayPath(const std::string& path) {
 int ReplayStore::ReadReplayFile(const std::string& name) {
   const std::string path = std::string(kReplayFolder) + "/" + name;
   const ReplayReadStatus status = LoadReplayPath(path);
-  if (status == ReplayReadStatus::CannotOpen) ShowDebugMessage("リプレイファイル読み込み失敗");
+  if (status == ReplayReadStatus::CannotOpen) ShowDebugMessage("リプレイファイル読み込み失敗", path);
   if (status == ReplayReadStatus::ReadFailed || status == ReplayReadStatus::TooLarge)
-    ShowDebugMessage("リプレイファイル読み取り失敗");
+    ShowDebugMessage("リプレイファイル読み取り失敗", path);
+  if (!lastReason_.empty() && status != ReplayReadStatus::Ok)
+    std::fprintf(stderr, "quadrel: warning: %s: %s\n", path.c_str(), lastReason_.c_str());
   return status == ReplayReadStatus::Ok ? 1 : 0;
 }
 
