@@ -11,8 +11,9 @@ gtest_discover_tests(hardening_core_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOU
 if(NOT QUADREL_CORE_ONLY)
   add_executable(hardening_render_tests
     hardening/models_pictures_test.cpp
+    hardening/single_instance_test.cpp
   )
-  target_link_libraries(hardening_render_tests PRIVATE quadrel_render GTest::gtest_main)
+  target_link_libraries(hardening_render_tests PRIVATE quadrel_app GTest::gtest_main)
   gtest_discover_tests(hardening_render_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 60)
 
   # The fatal report of a missing model under Xvfb: legible boxes, stderr, exit 1.
