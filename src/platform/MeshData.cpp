@@ -107,7 +107,13 @@ bool LoadXMeshFromMemory(const uint8_t* data, size_t size, MeshData& out, std::s
       for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
         const aiFace& face = mesh->mFaces[f];
         if (face.mNumIndices != 3) continue;
-        for (int k = 0; k < 3; ++k) out.indices.push_back(base + face.mIndices[k]);
+        for (int k = 0; k < 3; ++k) {
+          if (face.mIndices[k] >= mesh->mNumVertices) {  // would draw outside the buffer
+            if (error) *error = "a face names a vertex the mesh does not have";
+            return false;
+          }
+          out.indices.push_back(base + face.mIndices[k]);
+        }
       }
     }
     subset.indexCount = static_cast<uint32_t>(out.indices.size()) - subset.firstIndex;
