@@ -3,9 +3,11 @@
 # reports, for each, the peak memory (/usr/bin/time -v) and whether it went
 # on or stopped with its report within 5 s of the game scene being asked for.
 # Boxes are answered with Enter; a game that goes on is ended with Escape.
-#   measure_damaged_runtime.sh PROGRAM RUNTIME_DIR
+#   measure_damaged_runtime.sh PROGRAM RUNTIME_DIR [VIRTUAL_MEMORY_LIMIT_KIB]
+# Each run is killed after 30 s at the latest; the optional memory limit
+# (ulimit -v) keeps a program that would take gigabytes from harming the machine.
 set -uo pipefail
-program=$1 runtime=$2
+program=$1 runtime=$2 vmem=${3:-unlimited}
 work=$(mktemp -d)
 chmod 700 "$work"
 pids=()
@@ -48,7 +50,10 @@ for name in huge-count-model fifo-model sparse-model endless-texture fifo-textur
   dir=$work/rt-$name
   cp -r "$runtime" "$dir"
   damage "$dir" "$name"
-  (cd "$dir" && exec /usr/bin/time -v -o "$work/time-$name" "$program" 2>"$work/err-$name") &
+  export XDG_RUNTIME_DIR=$work/xdg-$name  # a copy left hanging must not hold the next one's lock
+  mkdir -p "$XDG_RUNTIME_DIR"
+  (cd "$dir" && ulimit -v "$vmem" &&
+    exec /usr/bin/time -v -o "$work/time-$name" timeout -s KILL 30 "$program" 2>"$work/err-$name") &
   runner=$!
   for _ in $(seq 100); do xdotool search --name '^Quadrel$' >/dev/null 2>&1 && break; sleep 0.1; done
   sleep 1.5
@@ -72,7 +77,11 @@ for name in huge-count-model fifo-model sparse-model endless-texture fifo-textur
     else xdotool key Escape; fi
     sleep 0.3
   done
-  kill $runner 2>/dev/null
+  # A copy that hangs (the runner is time, then timeout, then the game).
+  if kill -0 $runner 2>/dev/null; then
+    result="$result,hung"
+    for child in $(pgrep -P "$(pgrep -P $runner | head -n1)"); do kill -KILL "$child"; done
+  fi
   wait $runner 2>/dev/null
   code=$?
   peak=$(awk -F': ' '/Maximum resident set size/ {printf "%.0f", $2 / 1024}' "$work/time-$name")
