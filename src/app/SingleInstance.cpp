@@ -4,28 +4,49 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace quadrel::app {
 
 SingleInstance::~SingleInstance() { Release(); }
 
-std::string SingleInstance::LockPath(const std::string& className) {
+std::vector<std::string> SingleInstance::LockPaths(const std::string& className) {
+  std::vector<std::string> paths;
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  if (runtime && *runtime) return std::string(runtime) + "/" + className + ".lock";
-  return "/tmp/" + className + "-" + std::to_string(getuid()) + ".lock";
+  if (runtime && *runtime) paths.push_back(std::string(runtime) + "/" + className + ".lock");
+  const std::string name = className + "-" + std::to_string(getuid()) + ".lock";
+  paths.push_back("/tmp/" + name);
+  paths.push_back("/var/tmp/" + name);
+  return paths;
 }
 
-bool SingleInstance::Acquire(const std::string& className) {
+bool SingleInstance::Acquire(const std::string& className) { return AcquireAny(LockPaths(className)); }
+
+bool SingleInstance::AcquireAny(const std::vector<std::string>& paths) {
   Release();
-  const std::string path = LockPath(className);
-  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd_ < 0) return true;
-  if (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-    close(fd_);
-    fd_ = -1;
-    return false;
+  std::string problems;
+  for (const std::string& path : paths) {
+    // O_NOFOLLOW: in a shared folder the name may be a link planted by others.
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+    if (fd < 0) {
+      problems += " " + path + ": " + std::strerror(errno) + ";";
+      continue;
+    }
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      fd_ = fd;
+      held_ = path;
+      return true;
+    }
+    const int error = errno;
+    close(fd);
+    if (error == EWOULDBLOCK) return false;  // another copy runs
+    problems += " " + path + ": " + std::strerror(error) + ";";
   }
+  std::fprintf(stderr, "quadrel: warning: no single-instance lock could be taken:%s\n",
+               problems.c_str());
   return true;
 }
 
@@ -35,6 +56,7 @@ void SingleInstance::Release() {
     close(fd_);
   }
   fd_ = -1;
+  held_.clear();
 }
 
 }  // namespace quadrel::app

@@ -1,8 +1,11 @@
 // One copy at a time: an advisory lock on a file named after the window class
-// in $XDG_RUNTIME_DIR (else /tmp, with the user id in the name).
+// in $XDG_RUNTIME_DIR, else (or when that lock cannot be taken for any reason
+// but another copy holding it) in /tmp, then /var/tmp, with the user id in
+// the name.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace quadrel::app {
 
@@ -14,13 +17,23 @@ class SingleInstance {
   SingleInstance& operator=(const SingleInstance&) = delete;
 
   // True when this process now holds the lock; false when another copy does.
-  // A lock file that cannot be opened at all does not stop the program.
   bool Acquire(const std::string& className);
+  // The same over the given lock files, tried in order: the first that can
+  // be opened and locked is taken; one that another copy holds ends the
+  // search with false; one that cannot be opened or locked (a folder, a
+  // missing or read-only folder, a link) passes on to the next. When none
+  // can be used at all the program runs (true), with a warning.
+  bool AcquireAny(const std::vector<std::string>& paths);
   void Release();
-  static std::string LockPath(const std::string& className);
+  // Where the lock is looked for, in order.
+  static std::vector<std::string> LockPaths(const std::string& className);
+  static std::string LockPath(const std::string& className) { return LockPaths(className).front(); }
+  // The file now held ("" when none).
+  const std::string& HeldPath() const { return held_; }
 
  private:
   int fd_ = -1;
+  std::string held_;
 };
 
 }  // namespace quadrel::app

@@ -8,6 +8,7 @@
 #include "app/SdlWindowSystem.hpp"
 #include "app/Shell.hpp"
 #include "app/SingleInstance.hpp"
+#include "files/SafeFile.hpp"
 #include "game/GameMain.hpp"
 #include "net/Registration.hpp"
 #include "platform/Clock.hpp"
@@ -37,6 +38,7 @@ quadrel::RankingTable rankingTable;
 
 int main() {
   using namespace quadrel;
+  files::IgnoreFileSizeSignal();  // a full disk or ulimit -f fails a write, not the game
   app::SingleInstance instance;
   if (!instance.Acquire("Quadrel")) return 0;
 

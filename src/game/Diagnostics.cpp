@@ -7,9 +7,8 @@ namespace {
 
 class StderrSink final : public MessageSink {
  public:
-  void ShowMessage(const std::string& caption, const std::string& text) override {
-    std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
-  }
+  // The report line is already on standard error.
+  void ShowMessage(const std::string&, const std::string&) override {}
   void RequestQuit(int) override {}
 };
 
@@ -26,7 +25,34 @@ MessageSink* SetMessageSink(MessageSink* sink) {
 
 MessageSink& CurrentMessageSink() { return *currentSink; }
 
-void ShowDebugMessage(const std::string& text) { currentSink->ShowMessage("Debug", text); }
+std::string ReportLine(const std::string& caption, const std::string& text,
+                       const std::string& file) {
+  std::string line = "quadrel: " + caption + ": ";
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') continue;
+    if (text[i] == '\n') {
+      line += " / ";
+    } else {
+      line += text[i];
+    }
+  }
+  if (!file.empty()) line += " (file: " + file + ")";
+  return line;
+}
+
+namespace {
+
+void Report(const std::string& caption, const std::string& text, const std::string& file) {
+  std::fprintf(stderr, "%s\n", ReportLine(caption, text, file).c_str());
+  std::fflush(stderr);
+  currentSink->ShowMessage(caption, file.empty() ? text : text + "\r\n" + file);
+}
+
+}  // namespace
+
+void ShowDebugMessage(const std::string& text, const std::string& file) {
+  Report("Debug", text, file);
+}
 
 std::string FatalReportText(const char* unit, int line) {
   // The units are named as "<name>.cpp" in the report, as the message expects
@@ -38,9 +64,10 @@ std::string FatalReportText(const char* unit, int line) {
   return buffer;
 }
 
-void ReportFatalError(const std::string& text, const char* unit, int line) {
-  currentSink->ShowMessage("Debug", text);
-  currentSink->ShowMessage("Error", FatalReportText(unit, line));
+void ReportFatalError(const std::string& text, const char* unit, int line,
+                      const std::string& file) {
+  Report("Debug", text, file);
+  Report("Error", FatalReportText(unit, line), "");
   currentSink->RequestQuit(1);
 }
 

@@ -1,5 +1,7 @@
-// User-facing reports. The platform layer installs a sink that shows message
-// boxes; the default writes to standard error, and tests install their own.
+// User-facing reports. Every report is first written to standard error as
+// one UTF-8 line naming the file concerned, if any; then the installed sink
+// shows it (the platform layer's sink shows message boxes; tests install
+// their own; the default shows nothing more).
 #pragma once
 
 #include <string>
@@ -19,10 +21,16 @@ class MessageSink {
 MessageSink* SetMessageSink(MessageSink* sink);
 MessageSink& CurrentMessageSink();
 
-void ShowDebugMessage(const std::string& text);
+// file: the file the message is about ("" when none); the box names it too.
+void ShowDebugMessage(const std::string& text, const std::string& file = "");
 // Shows text, then the fixed fatal report naming unit and line, and asks the
 // program to end with exit code 1.
-void ReportFatalError(const std::string& text, const char* unit, int line);
+void ReportFatalError(const std::string& text, const char* unit, int line,
+                      const std::string& file = "");
+// The standard-error line of a report: "quadrel: <caption>: <text>[ (file:
+// <file>)]", line breaks of the text turned into " / ".
+std::string ReportLine(const std::string& caption, const std::string& text,
+                       const std::string& file);
 // The fixed second text of a fatal report.
 std::string FatalReportText(const char* unit, int line);
 

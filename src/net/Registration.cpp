@@ -33,6 +33,7 @@ RegistrationForm RegistrationFormFor(const RankingEntry& row, int32_t reachedLev
   form.fileName = store.fileName();
   form.data = store.data();
   form.size = store.data() ? store.usedSize() : 0;
+  form.complete = !store.overflowed();
   return form;
 }
 
@@ -61,6 +62,7 @@ bool ReplyHasSuccessStatus(const char* reply) {
 }
 
 int32_t RegisterOnline(Http& http, const std::string& url, const RegistrationForm& form) {
+  if (!form.complete) return kRegistrationFailed;
   http.BeginBody(kRegistrationBodySize);
   if (!http.body()) return kRegistrationFailed;
   AddText(http, "cmd", "regist");

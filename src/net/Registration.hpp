@@ -31,6 +31,9 @@ struct RegistrationForm {
   std::string fileName;  // the replay's file name, without the folder
   const uint8_t* data = nullptr;  // the replay image
   size_t size = 0;
+  // False for a replay whose recording stopped at the store's limit: it could
+  // not play back, so it is never sent.
+  bool complete = true;
 };
 
 // The new row of the local table, the level the game ended in and the

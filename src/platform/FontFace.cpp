@@ -5,6 +5,9 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <vector>
+
+#include "files/SafeFile.hpp"
 
 #include "platform/RenderTypes.hpp"
 
@@ -60,7 +63,15 @@ bool FontFace::Open(const std::string& faceName, int height, int weight, bool it
     return false;
   }
   // The largest point size whose cell (ascent + descent) fits the height.
-  TTF_Font* font = TTF_OpenFontIndex(file_.c_str(), height, index);
+  // Read through the checked opener: a font path is a file like any other.
+  std::vector<uint8_t> bytes;
+  std::string reason;
+  if (!files::ReadWholeFile(file_, files::FileKind::Font, bytes, &reason)) {
+    if (error) *error = file_ + ": " + reason;
+    return false;
+  }
+  SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
+  TTF_Font* font = rw ? TTF_OpenFontIndexRW(rw, 1, height, index) : nullptr;
   if (!font) {
     if (error) *error = TTF_GetError();
     return false;

@@ -12,6 +12,8 @@
 #include <string>
 #include <utility>
 
+#include "files/SafeFile.hpp"
+
 #include "platform/D3DMath.hpp"
 #include "platform/GameWindow.hpp"
 #include "platform/GlShaders.hpp"
@@ -426,7 +428,11 @@ GLuint GlGraphics::UploadPicture(const Picture& picture, bool mipmaps, int* leve
 int32_t GlGraphics::LoadBackgroundPicture(const char* fileName, int32_t width, int32_t height) {
   if (width <= 0 || height <= 0 || width > 8192 || height > 8192) return kFail;
   Picture picture;
-  if (!LoadPicture(fileName, picture)) return kFail;
+  std::string error;
+  if (!LoadPicture(fileName, picture, &error)) {
+    files::WarnFileProblem(fileName, error);  // the scene goes on without it
+    return kFail;
+  }
   // The picture stretched (bilinear) to a width x height surface, stored bottom
   // row first like the frame, so that each frame is a straight copy.
   const std::vector<uint8_t> rgba = DecodeLevelRgba(picture, 0);

@@ -1,8 +1,10 @@
 // Meshes and fonts on OpenGL: vertex and index buffers per mesh, one glyph
 // atlas per font.
 #include <cstddef>
+#include <string>
 #include <vector>
 
+#include "files/SafeFile.hpp"
 #include "platform/FontFace.hpp"
 #include "platform/GlGraphics.hpp"
 #include "platform/MeshData.hpp"
@@ -22,7 +24,11 @@ class GlMesh final : public MeshBase {
                    std::vector<uint32_t>& textures) override {
     if (!g_.deviceObjects_) return kFail;
     MeshData data;
-    if (!LoadXMesh(fileName, data)) return kFileNotFound;
+    std::string error;
+    if (!LoadXMesh(fileName, data, &error)) {
+      files::WarnFileProblem(fileName, error);
+      return kFileNotFound;
+    }
     glGenVertexArrays(1, &vao_);
     glGenBuffers(1, &vbo_);
     glGenBuffers(1, &ibo_);
@@ -49,8 +55,15 @@ class GlMesh final : public MeshBase {
       materials.push_back(s.material);
       uint32_t texture = 0;
       if (!s.textureName.empty()) {
+        // A texture that cannot be used leaves the subset untextured; say why.
+        std::string error;
+        const std::string path = TexturePath(s.textureName, &error);
         Picture picture;
-        if (LoadPicture(TexturePath(s.textureName), picture)) {
+        if (path.empty()) {
+          files::WarnFileProblem(fileName, error);
+        } else if (!LoadPicture(path, picture, &error)) {
+          files::WarnFileProblem(path, error + " (texture of " + fileName + ")");
+        } else {
           texture = g_.UploadPicture(picture, true, nullptr);
           if (texture) ++g_.liveMeshTextures_;
         }
@@ -116,7 +129,11 @@ class GlFont final : public FontBase {
                      int32_t italic) override {
     FreeAtlas();
     if (!g_.deviceObjects_) return kFail;
-    if (!face_.Open(faceName, height, weight, italic != 0)) return kFail;
+    std::string error;
+    if (!face_.Open(faceName, height, weight, italic != 0, &error)) {
+      files::WarnFileProblem(std::string("font \"") + faceName + "\"", error);
+      return kFail;
+    }
     glGenTextures(1, &atlas_);
     glBindTexture(GL_TEXTURE_2D, atlas_);
     g_.boundTexture_ = ~0u;

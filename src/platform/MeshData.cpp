@@ -5,6 +5,10 @@
 
 #include <assimp/Importer.hpp>
 #include <cmath>
+#include <exception>
+
+#include "files/SafeFile.hpp"
+#include "platform/XModelCheck.hpp"
 
 namespace quadrel::render {
 namespace {
@@ -30,17 +34,28 @@ void Collect(const aiScene* scene, const aiNode* node, const aiMatrix4x4& parent
 
 }  // namespace
 
-std::string TexturePath(const std::string& storedName) {
-  std::string s = storedName;
-  for (char& c : s)
-    if (c == '\\') c = '/';
-  return s;
+std::string TexturePath(const std::string& storedName, std::string* error) {
+  return SafeTexturePath(storedName, error);
 }
 
 bool LoadXMesh(const std::string& fileName, MeshData& out, std::string* error) {
+  // Read by us (no blocking, size-limited), checked, then parsed from memory.
+  std::vector<uint8_t> bytes;
+  if (!files::ReadWholeFile(fileName, files::FileKind::Model, bytes, error)) return false;
+  return LoadXMeshFromMemory(bytes.data(), bytes.size(), out, error);
+}
+
+bool LoadXMeshFromMemory(const uint8_t* data, size_t size, MeshData& out, std::string* error) {
+  if (!CheckXModelText(data, size, error)) return false;
   Assimp::Importer importer;
-  const aiScene* scene =
-      importer.ReadFile(fileName, aiProcess_Triangulate | aiProcess_ConvertToLeftHanded);
+  const aiScene* scene = nullptr;
+  try {
+    scene = importer.ReadFileFromMemory(data, size,
+                                        aiProcess_Triangulate | aiProcess_ConvertToLeftHanded, "x");
+  } catch (const std::exception& e) {  // e.g. bad_alloc: refused, not fatal
+    if (error) *error = std::string("the loader failed: ") + e.what();
+    return false;
+  }
   if (!scene || !scene->mRootNode || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE)) {
     if (error) *error = importer.GetErrorString();
     return false;
@@ -92,7 +107,13 @@ bool LoadXMesh(const std::string& fileName, MeshData& out, std::string* error) {
       for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
         const aiFace& face = mesh->mFaces[f];
         if (face.mNumIndices != 3) continue;
-        for (int k = 0; k < 3; ++k) out.indices.push_back(base + face.mIndices[k]);
+        for (int k = 0; k < 3; ++k) {
+          if (face.mIndices[k] >= mesh->mNumVertices) {  // would draw outside the buffer
+            if (error) *error = "a face names a vertex the mesh does not have";
+            return false;
+          }
+          out.indices.push_back(base + face.mIndices[k]);
+        }
       }
     }
     subset.indexCount = static_cast<uint32_t>(out.indices.size()) - subset.firstIndex;

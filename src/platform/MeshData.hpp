@@ -33,8 +33,13 @@ struct MeshData {
 
 // Reads the file with the file's own z, winding and texture coordinates; frame
 // transforms are applied. Returns false with a reason on failure.
+// The file is refused (with a reason) when it is not a regular file, larger
+// than 64 MiB, or declares more than its size can hold.
 bool LoadXMesh(const std::string& fileName, MeshData& out, std::string* error = nullptr);
-// The texture name as a path: backslashes become slashes.
-std::string TexturePath(const std::string& storedName);
+bool LoadXMeshFromMemory(const uint8_t* data, size_t size, MeshData& out,
+                         std::string* error = nullptr);
+// The texture name as a path inside the game's folders (backslashes become
+// slashes); "" with a reason when the name points anywhere else.
+std::string TexturePath(const std::string& storedName, std::string* error = nullptr);
 
 }  // namespace quadrel::render

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/TextMessageBox.hpp"
+
 namespace quadrel::io {
 namespace {
 
@@ -32,14 +34,14 @@ void SdlMessageSink::ShowMessage(const std::string& caption, const std::string& 
     SDL_SetRelativeMouseMode(SDL_FALSE);
     SDL_ShowCursor(SDL_ENABLE);
   }
-  if (HaveDisplay()) {
-    const Uint32 flags = caption == "Error" ? SDL_MESSAGEBOX_WARNING : SDL_MESSAGEBOX_INFORMATION;
-    if (SDL_ShowSimpleMessageBox(flags, caption.c_str(), WithoutCarriageReturns(text).c_str(), parent_) == 0) {
-      return;
-    }
-  }
-  std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());
-  std::fflush(stderr);
+  // The text is already on standard error (one line per report); the box is
+  // for the player. Our own box first, as it can draw Japanese; SDL's as a
+  // fallback.
+  if (!HaveDisplay()) return;
+  const bool warning = caption == "Error";
+  if (ShowTextMessageBox(caption, text, warning)) return;
+  const Uint32 flags = warning ? SDL_MESSAGEBOX_WARNING : SDL_MESSAGEBOX_INFORMATION;
+  SDL_ShowSimpleMessageBox(flags, caption.c_str(), WithoutCarriageReturns(text).c_str(), parent_);
 }
 
 }  // namespace quadrel::io

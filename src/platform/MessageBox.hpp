@@ -31,8 +31,9 @@ class QuitRequest {
 };
 
 // Shows "Debug" as an information box and "Error" as a warning box, with the
-// cursor made visible first; without a display (or when the box cannot be
-// shown) the text goes to standard error. RequestQuit goes to the QuitRequest.
+// cursor made visible first; the game's own drawn box (Japanese-capable),
+// else SDL's. Without a display nothing is shown: every report is on standard
+// error already. RequestQuit goes to the QuitRequest.
 class SdlMessageSink final : public MessageSink {
  public:
   explicit SdlMessageSink(QuitRequest& quit) : quit_(quit) {}

@@ -7,6 +7,10 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <string>
+#include <vector>
+
+#include "files/SafeFile.hpp"
 
 namespace quadrel::io {
 namespace {
@@ -84,7 +88,14 @@ void MixerSound::Close() {
 
 SoundBackend::Clip MixerSound::LoadFile(const char* path) {
   if (!open_) return nullptr;
-  return Mix_LoadWAV(path);
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!files::ReadWholeFile(path, files::FileKind::Sound, bytes, &error)) {
+    files::WarnFileProblem(path, error);
+    return nullptr;
+  }
+  // The chunk is decoded into memory of its own; the bytes may go afterwards.
+  return LoadImage(bytes.data(), bytes.size());
 }
 
 SoundBackend::Clip MixerSound::LoadImage(const uint8_t* image, size_t length) {

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+
+#include "files/SafeFile.hpp"
 
 namespace quadrel::render {
 namespace {
@@ -98,8 +98,9 @@ bool ParseDds(const uint8_t* data, size_t size, Picture& out, std::string* error
   const uint32_t fourCC = Read32(h + 80);
   const Masks masks{Read32(h + 84), Read32(h + 88), Read32(h + 92), Read32(h + 96),
                     (pfFlags & kDdpfAlphaPixels) ? Read32(h + 100) : 0u};
-  if (width <= 0 || height <= 0 || width > 16384 || height > 16384)
-    return Fail(error, "bad DDS size");
+  if (width <= 0 || height <= 0 || width > files::kPictureDimensionLimit ||
+      height > files::kPictureDimensionLimit)
+    return Fail(error, "bad DDS size (at most 8192 x 8192)");
 
   int blockBytes = 0;
   int bytesPerPixel = 0;
@@ -174,12 +175,15 @@ bool ParseDds(const uint8_t* data, size_t size, Picture& out, std::string* error
 }
 
 bool LoadPicture(const std::string& fileName, Picture& out, std::string* error) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return Fail(error, "cannot open file");
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<uint8_t> bytes;
+  if (!files::ReadWholeFile(fileName, files::FileKind::Picture, bytes, error)) return false;
   if (bytes.size() >= 4 && Read32(bytes.data()) == FourCC('D', 'D', 'S', ' '))
     return ParseDds(bytes.data(), bytes.size(), out, error);
   int w = 0, h = 0, n = 0;
+  if (!stbi_info_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &n))
+    return Fail(error, "unknown picture format");
+  if (w <= 0 || h <= 0 || w > files::kPictureDimensionLimit || h > files::kPictureDimensionLimit)
+    return Fail(error, "picture larger than 8192 x 8192");
   stbi_uc* pixels = stbi_load_from_memory(bytes.data(), static_cast<int>(bytes.size()), &w, &h, &n, 4);
   if (!pixels) return Fail(error, "unknown picture format");
   out.format = PixelFormat::Rgba8;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "files/SafeFile.hpp"
 #include "game/Diagnostics.hpp"
 #include "platform/MixerSound.hpp"
 
@@ -137,9 +138,7 @@ void HeadlessSound::Close() {
 
 SoundBackend::Clip HeadlessSound::LoadFile(const char* path) {
   calls.push_back({.op = "LoadFile", .path = path});
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) return nullptr;
-  std::fclose(file);
+  if (!files::ReadableFile::Open(path, files::FileKind::Sound).IsOpen()) return nullptr;
   return reinterpret_cast<Clip>(nextClip_++);
 }
 
@@ -242,7 +241,8 @@ int32_t PlatformGameSound::LoadAll(const std::string& folder) {
                                                          : entry.slot->LoadWave(path.c_str()))
                                           : kFail;
     if (loaded != kOk) {
-      ReportFatalError(kSoundFileMessage, "GameMain", entry.music ? kMusicReportLine : kEffectReportLine);
+      ReportFatalError(kSoundFileMessage, "GameMain", entry.music ? kMusicReportLine : kEffectReportLine,
+                       path);
       return kFail;
     }
     // The music is loaded at full level; from the effects on everything plays at -6 dB.

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <new>
 
+#include "files/SafeFile.hpp"
 #include "platform/IoResult.hpp"
 
 namespace quadrel::io {
@@ -51,8 +52,13 @@ void WriteWaveHeader(uint8_t* image, int channels, long rate, uint32_t dataLengt
 
 int32_t DecodeOggFile(const char* path, WaveImage& image) {
   image = WaveImage{};
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) return kFail;
+  std::string error;
+  files::ReadableFile checked = files::ReadableFile::Open(path, files::FileKind::Sound, &error);
+  std::FILE* file = checked.ToStream();
+  if (!file) {
+    files::WarnFileProblem(path, error.empty() ? "cannot open" : error);
+    return kFail;
+  }
   OggVorbis_File vf;
   if (ov_open(file, &vf, nullptr, 0) != 0) {
     std::fclose(file);  // a failed open leaves the file to us

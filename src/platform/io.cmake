@@ -10,9 +10,12 @@ add_library(quadrel_io STATIC
   platform/MessageBox.cpp
   platform/MixerSound.cpp
   platform/Sound.cpp
+  platform/TextMessageBox.cpp
   platform/WaveImage.cpp
 )
+# The drawn message box sets its text with SDL_ttf in a face fontconfig finds.
+pkg_check_modules(QUADREL_BOX_DEPS REQUIRED IMPORTED_TARGET SDL2_ttf fontconfig)
 target_include_directories(quadrel_io PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(quadrel_io
   PUBLIC quadrel_core SDL2::SDL2
-  PRIVATE SDL2_mixer::SDL2_mixer PkgConfig::QUADREL_VORBISFILE)
+  PRIVATE SDL2_mixer::SDL2_mixer PkgConfig::QUADREL_VORBISFILE PkgConfig::QUADREL_BOX_DEPS)

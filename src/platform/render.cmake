@@ -25,6 +25,7 @@ add_library(quadrel_render STATIC
   platform/GlShaders.cpp
   platform/MeshData.cpp
   platform/Picture.cpp
+  platform/XModelCheck.cpp
 )
 target_link_libraries(quadrel_render PUBLIC quadrel_render_headless PkgConfig::QUADREL_RENDER_DEPS
   assimp::assimp)

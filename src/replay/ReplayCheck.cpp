@@ -12,7 +12,9 @@ namespace quadrel {
 std::string ReplayFileProblem(const ReplayStore& store, ReplayReadStatus status) {
   if (status == ReplayReadStatus::CannotOpen || status == ReplayReadStatus::TooLarge ||
       status == ReplayReadStatus::ReadFailed)
-    return Describe(status);
+    return store.lastReadReason().empty() || status == ReplayReadStatus::TooLarge
+               ? Describe(status)
+               : store.lastReadReason();
   const size_t size = store.storedSize();
   if (size < kReplayHeaderArea) return "too short (" + std::to_string(size) + " bytes)";
   if (status == ReplayReadStatus::BadSignature) return Describe(status);

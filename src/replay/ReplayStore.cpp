@@ -6,9 +6,13 @@
 #include <filesystem>
 #include <fstream>
 
+
+#include "files/SafeFile.hpp"
 #include "game/Diagnostics.hpp"
 
 namespace quadrel {
+
+static_assert(files::kReplayFileLimit == kReplayBufferSize, "a replay file fits the store");
 
 const char* Describe(ReplayReadStatus status) {
   switch (status) {
@@ -36,11 +40,22 @@ void ReplayStore::ResetReplayStore() {
   cursor_ = kReplayHeaderArea;
   stored_ = kReplayHeaderArea;
   lastInputFrame_ = 0;
+  overflowed_ = false;
 }
 
 bool ReplayStore::AppendInputFrame(const InputFrame& frame) {
-  if (!buffer_ || cursor_ + kInputFrameSize >= kReplayBufferSize) {
-    ReportFatalError("リプレイバッファサイズオーバー", "Replay", 79);
+  if (!buffer_) return false;
+  if (cursor_ + kInputFrameSize >= kReplayBufferSize) {
+    // A full store ends the recording, not the game: the replay is marked
+    // incomplete (it could not play back) and is never saved. Said once.
+    if (!overflowed_) {
+      overflowed_ = true;
+      std::fprintf(stderr,
+                   "quadrel: warning: the replay store is full (%zu frames): recording stopped; "
+                   "this game's replay cannot be saved\n",
+                   (cursor_ - kReplayHeaderArea) / kInputFrameSize);
+      std::fflush(stderr);
+    }
     return false;
   }
   uint8_t* p = buffer_.get() + cursor_;
@@ -103,7 +118,8 @@ void ReplayStore::FinishReplay(int32_t score, int32_t reachedLevel) {
 }
 
 bool ReplayStore::WriteReplayFile() const {
-  if (!buffer_) return false;
+  // An incomplete recording would not play back: nothing is written.
+  if (!buffer_ || overflowed_) return false;
   std::error_code ec;
   std::filesystem::create_directory(kReplayFolder, ec);
   const std::filesystem::path path = std::filesystem::path(kReplayFolder) / fileName_;
@@ -138,24 +154,18 @@ ReplayReadStatus ReplayStore::LoadReplayPath(const std::string& path) {
   if (!buffer_) return ReplayReadStatus::ReadFailed;
   ReplayReadStatus status = ReplayReadStatus::Ok;
   stored_ = 0;
-  std::ifstream in(path, std::ios::binary);
-  std::error_code ec;
-  const bool regular = std::filesystem::is_regular_file(path, ec);
-  if (!in || !regular) {
-    status = ReplayReadStatus::CannotOpen;
+  lastReason_.clear();
+  // Opened without blocking and only when it is a regular file no larger than
+  // the store: a FIFO or a huge file is refused before anything is read.
+  files::OpenFailure failure = files::OpenFailure::None;
+  files::ReadableFile file =
+      files::ReadableFile::Open(path, files::FileKind::Replay, &lastReason_, &failure);
+  if (!file.IsOpen()) {
+    status = failure == files::OpenFailure::TooLarge ? ReplayReadStatus::TooLarge
+                                                     : ReplayReadStatus::CannotOpen;
   } else {
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size < 0) {
-      status = ReplayReadStatus::ReadFailed;
-    } else if (static_cast<uint64_t>(size) > kReplayBufferSize) {
-      status = ReplayReadStatus::TooLarge;
-    } else {
-      in.read(reinterpret_cast<char*>(buffer_.get()), size);
-      stored_ = static_cast<size_t>(in.gcount());
-      if (in.gcount() != size) status = ReplayReadStatus::ReadFailed;
-    }
+    stored_ = file.ReadInto(buffer_.get(), kReplayBufferSize, &lastReason_);
+    if (stored_ != file.Size()) status = ReplayReadStatus::ReadFailed;
   }
   if (status == ReplayReadStatus::Ok &&
       std::memcmp(buffer_.get(), kReplaySignature, sizeof kReplaySignature) != 0) {
@@ -187,9 +197,11 @@ ReplayReadStatus ReplayStore::LoadReplayBytes(const uint8_t* bytes, size_t size)
 int ReplayStore::ReadReplayFile(const std::string& name) {
   const std::string path = std::string(kReplayFolder) + "/" + name;
   const ReplayReadStatus status = LoadReplayPath(path);
-  if (status == ReplayReadStatus::CannotOpen) ShowDebugMessage("リプレイファイル読み込み失敗");
+  if (status == ReplayReadStatus::CannotOpen) ShowDebugMessage("リプレイファイル読み込み失敗", path);
   if (status == ReplayReadStatus::ReadFailed || status == ReplayReadStatus::TooLarge)
-    ShowDebugMessage("リプレイファイル読み取り失敗");
+    ShowDebugMessage("リプレイファイル読み取り失敗", path);
+  if (!lastReason_.empty() && status != ReplayReadStatus::Ok)
+    std::fprintf(stderr, "quadrel: warning: %s: %s\n", path.c_str(), lastReason_.c_str());
   return status == ReplayReadStatus::Ok ? 1 : 0;
 }
 

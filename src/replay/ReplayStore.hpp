@@ -48,15 +48,21 @@ class ReplayStore {
 
   // Fresh zeroed buffer; cursor at the end of the header area.
   void ResetReplayStore();
-  // Appends at the cursor; refused (fatal report) when the buffer would fill.
+  // Appends at the cursor. When the buffer would fill, the frame is refused,
+  // the store is marked overflowed (one warning on standard error) and the
+  // game goes on; later appends are refused quietly.
   bool AppendInputFrame(const InputFrame& frame);
+  // True once a frame was refused: the recording is incomplete, cannot play
+  // back, and WriteReplayFile refuses to store it. Cleared by a reset.
+  bool overflowed() const { return overflowed_; }
   // Reads the frame at the cursor. Never reads past the bytes actually stored:
   // when no whole frame is left, frame is zeroed and false is returned.
   bool ReadInputFrame(InputFrame& frame);
   // Signature and header, with the date of now.
   void FinishReplay(int32_t score, int32_t reachedLevel);
-  // Writes the used bytes to "replay/<fileName>". Returns false when the file
-  // could not be written completely.
+  // Writes the used bytes to "replay/<fileName>". Returns false (and writes
+  // nothing) for an overflowed store, and when the file could not be written
+  // completely; an older file of that name is then left as it was.
   bool WriteReplayFile() const;
   // Reads "replay/<name>"; shows the failure messages; returns 1 on success.
   int ReadReplayFile(const std::string& name);
@@ -81,6 +87,8 @@ class ReplayStore {
   size_t storedSize() const { return stored_; }
   // What the last file read found.
   ReplayReadStatus lastReadStatus() const { return lastRead_; }
+  // Why the last file read failed, in words ("not a regular file (a FIFO)").
+  const std::string& lastReadReason() const { return lastReason_; }
 
   // Where calendar time comes from (tests fix it).
   std::function<std::time_t()> calendarNow;
@@ -97,6 +105,8 @@ class ReplayStore {
   int32_t lastInputFrame_ = 0;
   ReplayHeader header_{};
   ReplayReadStatus lastRead_ = ReplayReadStatus::Ok;
+  bool overflowed_ = false;
+  std::string lastReason_;
   std::string fileName_;
 };
 

@@ -36,7 +36,7 @@ int32_t GameSceneTick::LoadGameResources() {
   for (int i = 0; i < kGameModelCount; ++i) {
     g.CreateMeshObject(models_[i]);
     if (!models_[i] || models_[i]->Load(kGameModelFiles[i]) < 0) {
-      ReportFatalError("Xファイルの読み込みに失敗しました。", "GameMain", 244);
+      ReportFatalError("Xファイルの読み込みに失敗しました。", "GameMain", 244, kGameModelFiles[i]);
       return kFail;
     }
   }

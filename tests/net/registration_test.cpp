@@ -162,6 +162,20 @@ TEST(Registration, ReplayTooLargeForTheBodyIsNotSent) {
   }
 }
 
+TEST(Registration, ReplayCutAtTheStoreLimitIsNotSent) {
+  ReplayStore store;
+  store.ResetReplayStore();
+  store.fileName() = "00001500_20050511_130405.rep";
+  while (!store.overflowed()) store.AppendInputFrame(InputFrame{1, 0, 0, 0, 0});  // warns once on stderr
+  RankingEntry row{1500, "ABC       ", "2005/05/11 13:04:05"};
+  const RegistrationForm form = RegistrationFormFor(row, 0, store);
+  EXPECT_FALSE(form.complete);
+  LoopbackServer server(Mode::Reply, Reply("0"));
+  Http http;
+  EXPECT_EQ(RegisterOnline(http, server.Url(kPath), form), kRegistrationFailed);
+  EXPECT_EQ(server.connections(), 0);
+}
+
 TEST(Registration, ReplyLongerThanTheBufferHasNoVerdict) {
   LoopbackServer server(Mode::Reply, Reply(std::string(kRegistrationReplySize, ' ') + "-2"));
   MessageLog log;

@@ -351,7 +351,8 @@ class GameSoundTest : public ::testing::Test {
   void ExpectFatalReport(int line) {
     const std::string message = "Soundファイルの読み込みに失敗しました。";
     ASSERT_EQ(sink_.shown.size(), 2u);
-    EXPECT_EQ(sink_.shown[0], std::make_pair(std::string("Debug"), message));
+    EXPECT_EQ(sink_.shown[0].first, "Debug");
+    EXPECT_EQ(sink_.shown[0].second.rfind(message + "\r\n", 0), 0u);  // then the file's path
     EXPECT_EQ(sink_.shown[1], std::make_pair(std::string("Error"), FatalReportText("GameMain", line)));
     EXPECT_TRUE(sink_.quit.Requested());
     EXPECT_EQ(sink_.quit.ExitCode(), 1);
@@ -423,8 +424,9 @@ TEST_F(GameSoundTest, MissingEffectIsFatalAndTakesTheSoundSystemDown) {
   EXPECT_EQ(StopAllSound(), kOk);
 }
 
-// The whole path as the program takes it: no display, so the report goes to
-// standard error, and the quit request carries exit code 1.
+// The whole path as the program takes it: no display, so the report is only
+// on standard error (one line each, naming the file), and the quit request
+// carries exit code 1.
 TEST(GameSoundDeathTest, MissingSoundFileEndsTheProgramWithCode1) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
@@ -444,9 +446,10 @@ TEST(GameSoundDeathTest, MissingSoundFileEndsTheProgramWithCode1) {
         std::_Exit(quit.Requested() ? quit.ExitCode() : 99);
       },
       ::testing::ExitedWithCode(1),
-      "\\[Debug\\] Soundファイルの読み込みに失敗しました。\n"
-      "\\[Error\\] 何らかのエラーが発生したためアプリケーションを終了します\r\n"
-      "ファイル : GameMain\\.cpp\r\n行番号 : 129\n");
+      "quadrel: Debug: Soundファイルの読み込みに失敗しました。 "
+      "\\(file: /nonexistent/quadrel-sound/bgm_1\\.ogg\\)\n"
+      "quadrel: Error: 何らかのエラーが発生したためアプリケーションを終了します / "
+      "ファイル : GameMain\\.cpp / 行番号 : 129\n");
 }
 
 TEST(QuitRequest, FailureCodeIsNotReplacedBySuccess) {

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "SampleAssets.hpp"
+#include "files/SafeFile.hpp"
 #include "platform/D3DMath.hpp"
 #include "platform/DeviceState.hpp"
 #include "platform/GameWindow.hpp"
@@ -218,6 +219,7 @@ int Run(const std::string& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  quadrel::files::IgnoreFileSizeSignal();
   if (argc != 2) {
     std::fprintf(stderr, "usage: quadrel-platform-check OUT.png\n");
     return 2;

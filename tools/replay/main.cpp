@@ -2,11 +2,14 @@
 //   quadrel-replay info FILE
 //   quadrel-replay verify FILE...
 //   quadrel-replay trace FILE
+// Files that are not regular files, or larger than a replay can be, are
+// refused at once; the exit status is 0 only when every file verifies.
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "files/SafeFile.hpp"
 #include "replay/ReplayCheck.hpp"
 #include "replay/ReplayStore.hpp"
 
@@ -58,6 +61,7 @@ int Verify(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     const ReplayCheck check = CheckReplay(path);
     std::printf("%s\n", FormatCheck(path, check).c_str());
+    std::fflush(stdout);  // each verdict is out as soon as it is known
     if (check.outcome != ReplayCheck::Outcome::Ok) status = 1;
   }
   return status;
@@ -78,12 +82,20 @@ int Trace(const std::string& path) {
     out += line;
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
+  std::fflush(stdout);
+  // The trace of a replay that does not verify is still printed, but the
+  // verdict goes to standard error and the exit status says so.
+  if (check.outcome != ReplayCheck::Outcome::Ok) {
+    std::fprintf(stderr, "%s\n", FormatCheck(path, check).c_str());
+    return 1;
+  }
   return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  files::IgnoreFileSizeSignal();
   if (argc < 3) return Usage();
   const std::string command = argv[1];
   if (command == "info" && argc == 3) return Info(argv[2]);

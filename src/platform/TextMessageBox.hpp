@@ -1,0 +1,21 @@
+// A message box drawn by the game itself: a small window with the text set in
+// a face that fontconfig finds for every character of it (a Japanese face for
+// the Japanese reports) and an OK button. SDL's own X11 box draws with core X
+// fonts, which on a plain desktop have no Japanese glyphs.
+#pragma once
+
+#include <string>
+
+struct SDL_Window;
+
+namespace quadrel::io {
+
+// The font file that covers every character of text ("" when none does).
+std::string FindFaceFor(const std::string& text, int* index = nullptr);
+
+// Shows the box and waits (without spinning) until it is closed by the OK
+// button, Enter, Escape, Space or the window's close button. False when it
+// could not be shown (no video, no face, no window); nothing is shown then.
+bool ShowTextMessageBox(const std::string& caption, const std::string& text, bool warning);
+
+}  // namespace quadrel::io

@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The fatal report of a missing model, as a player sees it: under Xvfb with a
+# window manager, model/ball.x deleted, "[ Game Start ]" clicked. The two
+# boxes are drawn with a Japanese face (screenshots in OUT_DIR), the same
+# texts are on standard error naming the file, and the program exits 1.
+#   fatal_box_e2e.sh PROGRAM RUNTIME_DIR OUT_DIR
+set -uo pipefail
+program=$1 runtime=$2 out=$3
+work=$(mktemp -d)
+chmod 700 "$work"
+mkdir -p "$out"
+pids=()
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; cat "$work/stderr" >&2 2>/dev/null; exit 1; }
+
+Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$work/display" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
+export XDG_RUNTIME_DIR=$work SDL_AUDIODRIVER=dummy
+openbox --sm-disable >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+
+cp -r "$runtime" "$work/runtime"
+rm -f "$work/runtime/model/ball.x"
+(cd "$work/runtime" && exec "$program" 2>"$work/stderr") &
+game=$!
+pids+=($game)
+for _ in $(seq 200); do
+  xdotool search --name '^Quadrel$' >/dev/null 2>&1 && break
+  sleep 0.1
+done
+sleep 1.5
+xdotool mousemove $((320 * 16 / 10)) $((260 * 16 / 10))
+sleep 0.3
+xdotool click 1
+
+box() {  # waits for the window titled $1, screenshots it, answers it with Enter
+  local window=""
+  for _ in $(seq 150); do
+    window=$(xdotool search --name "^$1\$" 2>/dev/null | head -n1)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || fail "no box titled $1"
+  sleep 0.7
+  import -window root "$out/fatal-$1.png"
+  xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+  xdotool key Return
+}
+box Debug
+grep -qF 'quadrel: Debug: Xファイルの読み込みに失敗しました。 (file: ./model/ball.x)' "$work/stderr" ||
+  fail "no report line naming the model on standard error"
+box Error
+for _ in $(seq 50); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$game" 2>/dev/null && fail "the program did not end after the fatal report"
+wait "$game"
+code=$?
+[ "$code" -eq 1 ] || fail "exit code $code after the fatal report"
+echo "standard error:"
+cat "$work/stderr"
+echo "fatal report boxes shown, exit code 1; screenshots in $out"

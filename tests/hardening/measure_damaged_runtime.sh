@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Starts the game on damaged copies of its runtime folder under Xvfb and
+# reports, for each, the peak memory (/usr/bin/time -v) and whether it went
+# on or stopped with its report within 5 s of the game scene being asked for.
+# Boxes are answered with Enter; a game that goes on is ended with Escape.
+#   measure_damaged_runtime.sh PROGRAM RUNTIME_DIR [VIRTUAL_MEMORY_LIMIT_KIB]
+# Each run is killed after 30 s at the latest; the optional memory limit
+# (ulimit -v) keeps a program that would take gigabytes from harming the machine.
+set -uo pipefail
+program=$1 runtime=$2 vmem=${3:-unlimited}
+work=$(mktemp -d)
+chmod 700 "$work"
+pids=()
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$work/display" >/dev/null 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(head -n1 "$work/display")"
+export XDG_RUNTIME_DIR=$work SDL_AUDIODRIVER=dummy
+openbox --sm-disable >/dev/null 2>&1 &
+pids+=($!)
+sleep 1
+
+sparse() { printf '%s' "$2" >"$1"; truncate -s "$3" "$1"; }
+damage() {  # name: damages $dir
+  local dir=$1 name=$2
+  case $name in
+    huge-count-model) sed -i '0,/^ [0-9]*;$/s//  2000000000;/' "$dir/model/ball.x" ;;
+    fifo-model) rm "$dir/model/ball.x"; mkfifo "$dir/model/ball.x" ;;
+    sparse-model) rm "$dir/model/wall.x"; sparse "$dir/model/wall.x" 'xof 0302txt 0032' 3G ;;
+    endless-texture) sed -i 's|"./texture/floor.dds"|"/dev/zero"|' "$dir/model/ground.x" ;;
+    fifo-texture) rm "$dir/texture/floor.dds"; mkfifo "$dir/texture/floor.dds" ;;
+    giant-sparse-title) rm "$dir/texture/title.dds"; sparse "$dir/texture/title.dds" 'DDS ' 2500000000 ;;
+    fifo-background) rm "$dir/texture/back.dds"; mkfifo "$dir/texture/back.dds" ;;
+    wide-background) printf '\x01\x20\x00\x00' | dd of="$dir/texture/back.dds" bs=1 seek=16 conv=notrunc 2>/dev/null ;;
+    fifo-music) rm "$dir/sound/bgm_1.ogg"; mkfifo "$dir/sound/bgm_1.ogg" ;;
+    sparse-effect) rm "$dir/sound/bar.wav"; sparse "$dir/sound/bar.wav" 'RIFF' 3G ;;
+  esac
+}
+
+printf '%-20s %8s %-13s %-7s %4s %s\n' CASE PEAK_MiB SECONDS RESULT EXIT "FIRST STDERR LINE"
+for name in huge-count-model fifo-model sparse-model endless-texture fifo-texture giant-sparse-title \
+            fifo-background wide-background fifo-music sparse-effect; do
+  dir=$work/rt-$name
+  cp -r "$runtime" "$dir"
+  damage "$dir" "$name"
+  export XDG_RUNTIME_DIR=$work/xdg-$name  # a copy left hanging must not hold the next one's lock
+  mkdir -p "$XDG_RUNTIME_DIR"
+  (cd "$dir" && ulimit -v "$vmem" &&
+    exec /usr/bin/time -v -o "$work/time-$name" timeout -s KILL 30 "$program" 2>"$work/err-$name") &
+  runner=$!
+  for _ in $(seq 100); do xdotool search --name '^Quadrel$' >/dev/null 2>&1 && break; sleep 0.1; done
+  sleep 1.5
+  xdotool mousemove 512 416 click 1
+  start=$(date +%s%N)
+  result=running
+  while :; do
+    elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
+    if xdotool search --name '^(Debug|Error)$' >/dev/null 2>&1; then result=report; break; fi
+    kill -0 $runner 2>/dev/null || { result=exited; break; }
+    [ $elapsed -ge 5000 ] && break
+    sleep 0.1
+  done
+  seconds=$(awk "BEGIN {printf \"%.1f\", $elapsed / 1000}")
+  [ "$result" = running ] && seconds=">5 (goes on)"
+  # Answer boxes, or end a game that went on.
+  for _ in $(seq 40); do
+    kill -0 $runner 2>/dev/null || break
+    box=$(xdotool search --name '^(Debug|Error)$' 2>/dev/null | head -n1)
+    if [ -n "$box" ]; then xdotool windowactivate --sync "$box" >/dev/null 2>&1; xdotool key Return
+    else xdotool key Escape; fi
+    sleep 0.3
+  done
+  # A copy that hangs (the runner is time, then timeout, then the game).
+  if kill -0 $runner 2>/dev/null; then
+    result="$result,hung"
+    for child in $(pgrep -P "$(pgrep -P $runner | head -n1)"); do kill -KILL "$child"; done
+  fi
+  wait $runner 2>/dev/null
+  code=$?
+  peak=$(awk -F': ' '/Maximum resident set size/ {printf "%.0f", $2 / 1024}' "$work/time-$name")
+  printf '%-20s %8s %-13s %-7s %4s %s\n' "$name" "$peak" "$seconds" "$result" "$code" \
+    "$(head -n1 "$work/err-$name")"
+  rm -rf "$dir"
+done
