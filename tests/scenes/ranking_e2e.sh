@@ -115,7 +115,8 @@ shot ranking_entry
 for key in t e s t e r; do press "$key"; done
 press Return
 for _ in $(seq 80); do grep -q "tester" "$game_dir/ranking.dat" && break; sleep 0.25; done
-grep -q "tester" "$game_dir/ranking.dat" || fail "ranking.dat does not hold the name: $(cat "$game_dir/ranking.dat")"
+grep -q "tester" "$game_dir/ranking.dat" ||
+  fail "ranking.dat does not hold the name: $(cat "$game_dir/ranking.dat")"
 echo "ranking.dat: $(grep tester "$game_dir/ranking.dat")"
 
 until_seen save_question 60 320 580 370 yellow 300 || fail "no \"Save Replay Data ?\""

@@ -26,7 +26,8 @@ bool Matches(const char* kind, const unsigned char* p) {
 
 int main(int argc, char** argv) {
   if (argc != 7) {
-    std::fprintf(stderr, "usage: quadrel-screen-probe IMAGE X0 Y0 X1 Y1 orange|white|yellow|red|blue\n");
+    std::fprintf(stderr,
+                 "usage: quadrel-screen-probe IMAGE X0 Y0 X1 Y1 orange|white|yellow|red|blue\n");
     return 2;
   }
   int w = 0, h = 0, n = 0;
