@@ -1,10 +1,12 @@
 // Pictures of the real scenes with the game's own assets, drawn through
 // OpenGL on a private Xvfb display and kept as PNG files for people to look
 // at: the title, the level banner, play with two balls, an option bar and a
-// falling item, the game-over screen, a replay in playback, and the ranking's
-// name entry, its question to save the replay and its table alone.
+// falling item, the game-over screen, a replay in playback, the ranking's
+// name entry, its question to save the replay and its table alone, and the
+// replay list with readable and unreadable rows.
 #include <SDL.h>
 #include <stb_image_write.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -43,7 +45,8 @@ class Screenshots : public ::testing::Test {
     // A working folder of its own (for replay/), with the runtime's assets.
     home_ = fs::current_path();
     dir_ = fs::temp_directory_path() /
-           ("quadrel-shots-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("quadrel-shots-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "replay");
     for (const char* sub : {"model", "texture", "sound"})
