@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace quadrel {
@@ -18,6 +19,19 @@ constexpr std::string_view kExtension = ".rep";
 bool HasReplayExtension(const char* name) {
   const size_t n = std::strlen(name);
   return n >= kExtension.size() && std::string_view(name + n - kExtension.size()) == kExtension;
+}
+
+// A file whose header could not be read still names its score and date when
+// its name is the game's own "%08d_%04d%02d%02d_%02d%02d%02d.rep".
+void TakeScoreAndDateFromName(ReplayListEntry& entry) {
+  int score = 0, year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, end = 0;
+  if (std::sscanf(entry.fileName.c_str(), "%8d_%4d%2d%2d_%2d%2d%2d.rep%n", &score, &year, &month,
+                  &day, &hour, &minute, &second, &end) != 7 ||
+      static_cast<size_t>(end) != entry.fileName.size())
+    return;
+  entry.score = score;
+  std::snprintf(entry.dateTime, sizeof entry.dateTime, "%04d/%02d/%02d %02d:%02d:%02d", year,
+                month, day, hour, minute, second);
 }
 
 }  // namespace
@@ -32,6 +46,7 @@ ReplayListEntry ReadReplayListEntry(const std::string& folder, const std::string
   if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     if (fd >= 0) ::close(fd);
     entry.status = ReplayReadStatus::CannotOpen;
+    TakeScoreAndDateFromName(entry);
     return entry;
   }
   uint8_t head[kReplayHeaderArea];
@@ -65,6 +80,13 @@ ReplayListEntry ReadReplayListEntry(const std::string& folder, const std::string
     std::memcpy(entry.dateTime, header.date, sizeof entry.dateTime - 1);
     entry.valid = entry.status == ReplayReadStatus::Ok && header.version == kReplayVersion &&
                   got == kReplayHeaderArea;
+  }
+  if (entry.status != ReplayReadStatus::Ok) {
+    // What a damaged file's header says is not shown as if it were true.
+    entry.score = 0;
+    entry.level = -1;
+    std::memset(entry.dateTime, 0, sizeof entry.dateTime);
+    TakeScoreAndDateFromName(entry);
   }
   return entry;
 }

@@ -12,9 +12,11 @@ namespace quadrel {
 
 struct ReplayListEntry {
   std::string fileName;  // without the folder
+  // From the header; for a file that could not be read, score and date come from
+  // the file name when it has the game's form, and the level is -1.
   int32_t score = 0;
-  int32_t level = -1;    // 0..4, 5 for all levels cleared; -1 when the header was not read
-  char dateTime[20]{};   // "YYYY/MM/DD hh:mm:ss", empty when the header was not read
+  int32_t level = -1;    // 0..4, 5 for all levels cleared
+  char dateTime[20]{};   // "YYYY/MM/DD hh:mm:ss"
   bool valid = false;    // read without error and of this game's format version
   ReplayReadStatus status = ReplayReadStatus::Ok;
 };

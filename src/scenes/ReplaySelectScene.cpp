@@ -47,8 +47,7 @@ int32_t ReplayRowAlpha(int32_t y) {
   return std::clamp(alpha, 0, 255);
 }
 
-int32_t ReplaySelectScene::Initialise(AppContext& ctx) {
-  (void)ctx;
+int32_t ReplaySelectScene::Initialise(AppContext&) {
   if (!s_.graphics.DeviceCreated()) return kFail;
   if (prepared_) return kOk;
   Load();

@@ -150,8 +150,9 @@ TEST_F(RankingTest, AWholeVisitWithANewRowSavesNameAndReplayAndReturnsToTheTitle
   EXPECT_EQ(saved.size(), 4u * 38u);
   EXPECT_EQ(saved.substr(38, 38), "00001150Ace       2026/12/07 18:05:09\n");
 
-  // Typing after Enter changes nothing: the saved row is the registered row.
-  Type(kA);
+  // Editing keys after Enter change nothing: the saved row is the registered row.
+  for (int code : {kA, static_cast<int>(key::Left), 0x0E /* Backspace */, 0xD3 /* Delete */})
+    Type(code);
   EXPECT_STREQ(table.rows[1].name, "Ace       ");
 
   rig.StartLog();

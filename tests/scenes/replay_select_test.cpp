@@ -104,6 +104,12 @@ TEST_F(ReplaySelectTest, RowsComeBestFirstWithTheirColumnsAndUnreadableFilesInDa
   EXPECT_FALSE(list[4].valid);  // too large
   EXPECT_EQ(list[5].fileName, Name(1500));
   EXPECT_TRUE(list[5].valid);
+  // What cannot be read shows the score and date of its name, and no level.
+  EXPECT_EQ(list[2].score, 20000);
+  EXPECT_STREQ(list[2].dateTime, "2005/05/11 13:04:05");
+  EXPECT_EQ(list[2].level, -1);
+  EXPECT_EQ(list[1].score, 30000);  // another version: its header is readable
+  EXPECT_EQ(list[1].level, 2);
   ASSERT_EQ(messages.shown.size(), 1u);
   EXPECT_EQ(messages.shown[0], "リプレイファイル読み取り失敗");
 
@@ -116,6 +122,7 @@ TEST_F(ReplaySelectTest, RowsComeBestFirstWithTheirColumnsAndUnreadableFilesInDa
   EXPECT_GE(rig.Find("DrawTextShadow(\"ALL\",280,160,2,1,0xFFFFFFFF"), 0);
   EXPECT_GE(rig.Find("DrawTextShadow(\"2005/05/11 13:04:05\",420,160,2,1,0xFFFFFFFF"), 0);
   EXPECT_GE(rig.Find("DrawTextShadow(\"00030000\",180,180,2,1,0xFF960000"), 0);
+  EXPECT_GE(rig.Find("DrawTextShadow(\"-\",280,200,2,1,0xFF960000"), 0);
   EXPECT_GE(rig.Find("DrawTextShadow(\"00001500\",180,260,2,1,0xFFFFFFFF"), 0);
   EXPECT_GE(rig.Find("DrawTextShadow(\"1\",280,260,2,1,0xFFFFFFFF"), 0);
   EXPECT_GE(rig.Find("DrawText(\"[ Back to Title ]\",320,400,1,0x50FFFF00)"), 0);

@@ -1,6 +1,6 @@
 // Reads a screenshot and reports where pixels of one kind are inside a
 // rectangle, for end-to-end tests that watch the real program:
-//   quadrel-screen-probe IMAGE X0 Y0 X1 Y1 orange|white
+//   quadrel-screen-probe IMAGE X0 Y0 X1 Y1 orange|white|yellow|red|blue
 // prints "COUNT CENTRE_X CENTRE_Y" (centre -1 -1 when none).
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +14,11 @@ bool Matches(const char* kind, const unsigned char* p) {
   const int r = p[0], g = p[1], b = p[2];
   if (std::strcmp(kind, "orange") == 0) return r > 200 && g > 70 && g < 200 && b < 100;
   if (std::strcmp(kind, "white") == 0) return r > 215 && g > 215 && b > 215;
+  // Also a half-transparent yellow text over the dark scenes.
+  if (std::strcmp(kind, "yellow") == 0) return r > 140 && g > 140 && b < 70 && std::abs(r - g) < 50;
+  // Pure red text; the lit red blocks are never this saturated.
+  if (std::strcmp(kind, "red") == 0) return r > 230 && g < 25 && b < 25;
+  if (std::strcmp(kind, "blue") == 0) return r < 80 && g < 130 && b > 170;
   return false;
 }
 
@@ -21,7 +26,8 @@ bool Matches(const char* kind, const unsigned char* p) {
 
 int main(int argc, char** argv) {
   if (argc != 7) {
-    std::fprintf(stderr, "usage: quadrel-screen-probe IMAGE X0 Y0 X1 Y1 orange|white\n");
+    std::fprintf(stderr,
+                 "usage: quadrel-screen-probe IMAGE X0 Y0 X1 Y1 orange|white|yellow|red|blue\n");
     return 2;
   }
   int w = 0, h = 0, n = 0;

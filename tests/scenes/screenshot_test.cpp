@@ -1,12 +1,15 @@
 // Pictures of the real scenes with the game's own assets, drawn through
 // OpenGL on a private Xvfb display and kept as PNG files for people to look
 // at: the title, the level banner, play with two balls, an option bar and a
-// falling item, the game-over screen, a replay in playback, and the ranking's
-// name entry, its question to save the replay and its table alone.
+// falling item, the game-over screen, a replay in playback, the ranking's
+// name entry, its question to save the replay and its table alone, and the
+// replay list with readable and unreadable rows.
 #include <SDL.h>
 #include <stb_image_write.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "SceneRig.hpp"
 #include "XvfbDisplay.hpp"
@@ -14,6 +17,7 @@
 #include "platform/GameWindow.hpp"
 #include "platform/GlGraphics.hpp"
 #include "scenes/RankingScene.hpp"
+#include "scenes/ReplaySelectScene.hpp"
 
 namespace fs = std::filesystem;
 
@@ -41,7 +45,8 @@ class Screenshots : public ::testing::Test {
     // A working folder of its own (for replay/), with the runtime's assets.
     home_ = fs::current_path();
     dir_ = fs::temp_directory_path() /
-           ("quadrel-shots-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("quadrel-shots-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "replay");
     for (const char* sub : {"model", "texture", "sound"})
@@ -76,6 +81,7 @@ class Screenshots : public ::testing::Test {
     TitleScene title{services};
     RankingTable table;
     RankingScene ranking{services, table, store};
+    ReplaySelectScene select{services, store};
     // A step as the tick runs it; only the pictures kept are drawn.
     void GameFrame() {
       gameScene.StepInput(ctx);
@@ -277,6 +283,35 @@ TEST_F(Screenshots, RankingTableAlone) {
   EXPECT_GT(Near(140, 140, 400, 240, Rgb{255, 255, 255}, 60), 300);  // the rows at 140
   EXPECT_EQ(Near(140, 250, 400, 300, Rgb{255, 255, 255}, 60), 0);   // no sixth row
   EXPECT_GT(Near(240, 390, 400, 420, Rgb{200, 200, 0}, 90), 30);     // "[ Click to return ]"
+}
+
+TEST_F(Screenshots, ReplayListWithReadableAndUnreadableRows) {
+  Rig& r = *rig_;
+  for (const auto& entry : fs::directory_iterator(QUADREL_GOLDEN_DIR))
+    if (entry.path().extension() == ".rep")
+      fs::copy_file(entry.path(), dir_ / "replay" / entry.path().filename());
+  // Not a replay, and a replay of another format version.
+  std::ofstream(dir_ / "replay" / "06000000_20051224_200000.rep") << "scribbled over";
+  std::string other;
+  {
+    std::ifstream in(dir_ / "replay" / "00109920_20050512_090421.rep", std::ios::binary);
+    other.assign(std::istreambuf_iterator<char>(in), {});
+  }
+  ASSERT_GT(other.size(), 60u);
+  other[48] = 0x01;  // the version
+  std::ofstream(dir_ / "replay" / "00200000_20060101_000000.rep", std::ios::binary) << other;
+  ASSERT_EQ(r.select.Initialise(r.ctx), 0);
+  ASSERT_GE(r.select.List().size(), 3u);
+  r.ctx.mouseX = 300;
+  r.ctx.mouseY = 250;  // in the middle of the list: no scrolling
+  for (int i = 0; i < 40; ++i) {
+    r.select.Input(r.ctx);
+    r.select.Update(r.ctx);
+    r.select.Draw(r.ctx);
+  }
+  Keep("replay_list");
+  EXPECT_GT(Near(140, 160, 560, 260, Rgb{255, 255, 255}, 60), 300);  // readable rows
+  EXPECT_GT(Near(140, 160, 560, 300, Rgb{150, 0, 0}, 60), 60);       // unreadable, dark red
 }
 
 }  // namespace
