@@ -64,6 +64,9 @@ case "$mode" in
     scripts/compare-traces.sh build/debug/tools/replay/quadrel-replay build/asan/tools/replay/quadrel-replay \
       build/release/tools/replay/quadrel-replay build/clang/tools/replay/quadrel-replay \
       build/wasm/tools/replay/quadrel-replay build/aarch64/tools/replay/quadrel-replay-emulated
+    # The Debian package of the release build: installed, started and removed.
+    build release quadrel quadrel-replay quadrel-assets
+    tests/install/deb_test.sh build/release
     # The readers of outside files under libFuzzer: a 30-second smoke run each.
     build fuzz
     tests/fuzz/run.sh build/fuzz 30

@@ -20,7 +20,7 @@ if(NOT QUADREL_CORE_ONLY)
   add_test(NAME hardening_fatal_box
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/hardening/fatal_box_e2e.sh $<TARGET_FILE:quadrel>
             ${QUADREL_RUNTIME_DIR} ${CMAKE_BINARY_DIR}/screenshots)
-  set_tests_properties(hardening_fatal_box PROPERTIES TIMEOUT 120
+  set_tests_properties(hardening_fatal_box PROPERTIES RESOURCE_LOCK quadrel_e2e TIMEOUT 120
     ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/platform_render/lsan.supp")
 endif()
 

@@ -29,6 +29,6 @@ if(TARGET quadrel)
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/net/registration_e2e.sh $<TARGET_FILE:quadrel>
             ${QUADREL_RUNTIME_DIR} $<TARGET_FILE:quadrel-ranking-capture>
             ${CMAKE_BINARY_DIR}/screenshots/registration)
-  set_tests_properties(registration_e2e PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77
+  set_tests_properties(registration_e2e PROPERTIES RESOURCE_LOCK quadrel_e2e TIMEOUT 600 SKIP_RETURN_CODE 77
     ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/platform_render/lsan.supp")
 endif()

@@ -21,7 +21,7 @@ gtest_discover_tests(platform_gl_tests DISCOVERY_TIMEOUT 60
 # The real program, driven with xdotool under Xvfb and openbox.
 add_test(NAME quadrel_e2e
   COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/quadrel_e2e.sh $<TARGET_FILE:quadrel> ${QUADREL_RUNTIME_DIR})
-set_tests_properties(quadrel_e2e PROPERTIES TIMEOUT 120
+set_tests_properties(quadrel_e2e PROPERTIES RESOURCE_LOCK quadrel_e2e TIMEOUT 120
   ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/platform_render/lsan.supp")
 
 # The check tool writes its picture (stand-in assets in a fresh runtime folder).

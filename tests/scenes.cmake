@@ -21,14 +21,14 @@ if(TARGET quadrel)
   add_test(NAME game_e2e
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/scenes/game_e2e.sh $<TARGET_FILE:quadrel> ${QUADREL_RUNTIME_DIR}
             $<TARGET_FILE:quadrel-screen-probe> ${CMAKE_BINARY_DIR}/screenshots/e2e)
-  set_tests_properties(game_e2e PROPERTIES TIMEOUT 120
+  set_tests_properties(game_e2e PROPERTIES RESOURCE_LOCK quadrel_e2e TIMEOUT 120
     ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/platform_render/lsan.supp")
   # A whole game to the ranking, the saved replay chosen from the list and played back.
   add_test(NAME ranking_e2e
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/scenes/ranking_e2e.sh $<TARGET_FILE:quadrel> ${QUADREL_RUNTIME_DIR}
             $<TARGET_FILE:quadrel-screen-probe> $<TARGET_FILE:quadrel-replay>
             ${CMAKE_BINARY_DIR}/screenshots/ranking_e2e)
-  set_tests_properties(ranking_e2e PROPERTIES TIMEOUT 600
+  set_tests_properties(ranking_e2e PROPERTIES RESOURCE_LOCK quadrel_e2e TIMEOUT 600
     ENVIRONMENT "LSAN_OPTIONS=suppressions=${CMAKE_CURRENT_SOURCE_DIR}/platform_render/lsan.supp")
 endif()
 

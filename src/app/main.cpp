@@ -1,13 +1,22 @@
 // The program: one copy at a time, one window titled "Quadrel" starting in
 // full screen, and the loop over the scene table. Exit code 0, or 1 after a
-// fatal report.
+// fatal report. `quadrel FILE.rep` plays that replay first, then shows the
+// title. It runs in its data folder; the player's files go to a folder of
+// their own.
 #include <SDL.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
 
 #include "app/SdlWindowSystem.hpp"
 #include "app/Shell.hpp"
 #include "app/SingleInstance.hpp"
+#include "files/GamePaths.hpp"
 #include "files/SafeFile.hpp"
 #include "game/GameMain.hpp"
 #include "net/Registration.hpp"
@@ -18,6 +27,7 @@
 #include "platform/MessageBox.hpp"
 #include "platform/Sound.hpp"
 #include "ranking/RankingTable.hpp"
+#include "replay/ReplayList.hpp"
 #include "replay/ReplayStore.hpp"
 #include "scenes/GameSceneTick.hpp"
 #include "scenes/RankingScene.hpp"
@@ -34,11 +44,54 @@ quadrel::Random randomGenerator;
 quadrel::GameScene game(context, replayStore, randomGenerator);
 quadrel::RankingTable rankingTable;
 
+int Usage(const char* program) {
+  std::fprintf(stderr, "usage: %s [REPLAY.rep]\n", program);
+  return 2;
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   using namespace quadrel;
   files::IgnoreFileSizeSignal();  // a full disk or ulimit -f fails a write, not the game
+  if (argc > 2) return Usage(argv[0]);
+  std::string startupReplay;
+  if (argc == 2) {
+    if (argv[1][0] == '-') return Usage(argv[0]);
+    // Checked before anything starts, and made absolute before the folder changes.
+    std::error_code ec;
+    const std::filesystem::path path = std::filesystem::absolute(argv[1], ec);
+    const ReplayListEntry entry = ReadReplayListEntry(path.parent_path().string(),
+                                                      path.filename().string());
+    if (ec || !entry.valid) {
+      const bool opened = !ec && entry.status != ReplayReadStatus::CannotOpen;
+      std::fprintf(stderr, "Quadrel: %s: %s\n", argv[1],
+                   opened ? "not a replay of this game" : "cannot be opened");
+      return 1;
+    }
+    startupReplay = path.string();
+  }
+
+  files::GamePaths paths;
+  const auto data = files::FindDataFolder(files::ProgramFolder(argv[0]), std::getenv("QUADREL_DATA_DIR"),
+                                          QUADREL_DATA_FROM_BIN);
+  if (!data) {
+    std::fprintf(stderr, "Quadrel: no data folder (runtime/ or %s beside %s)\n",
+                 QUADREL_DATA_FROM_BIN, files::ProgramFolder(argv[0]).c_str());
+    return 1;
+  }
+  paths.dataFolder = *data;
+  paths.userFolder = files::UserDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
+  if (paths.userFolder.empty()) {
+    std::fprintf(stderr, "Quadrel: no home folder for the ranking and replays\n");
+    return 1;
+  }
+  // Models name their textures relative to the data folder, so the game runs in it.
+  if (::chdir(paths.dataFolder.c_str()) != 0) {
+    std::fprintf(stderr, "Quadrel: %s: %s\n", paths.dataFolder.c_str(), std::strerror(errno));
+    return 1;
+  }
+  replayStore.SetFolder(paths.ReplayFolder());
   app::SingleInstance instance;
   if (!instance.Acquire("Quadrel")) return 0;
 
@@ -73,6 +126,7 @@ int main() {
     io::PlatformGameSound sound;
     app::Shell* shell = nullptr;
     SceneServices services{graphics, input, clock, windowSystem};
+    services.startupReplay = startupReplay;
     services.startDevices = [window] {
       io::InitInput(window);
       io::InitSound();
@@ -87,8 +141,8 @@ int main() {
 
     TitleScene title(services);
     GameSceneTick gameScene(services, game, sound, [&sound] { return sound.Load(); });
-    RankingScene ranking(services, rankingTable, replayStore);
-    ReplaySelectScene select(services, replayStore);
+    RankingScene ranking(services, rankingTable, replayStore, paths.RankingFile());
+    ReplaySelectScene select(services, replayStore, paths.ReplayFolder());
     app::Shell loop(context, windowSystem, clock, {&title, &gameScene, &ranking, &select});
     shell = &loop;
     exitCode = loop.Run();

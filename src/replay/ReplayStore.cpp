@@ -121,8 +121,8 @@ bool ReplayStore::WriteReplayFile() const {
   // An incomplete recording would not play back: nothing is written.
   if (!buffer_ || overflowed_) return false;
   std::error_code ec;
-  std::filesystem::create_directory(kReplayFolder, ec);
-  const std::filesystem::path path = std::filesystem::path(kReplayFolder) / fileName_;
+  std::filesystem::create_directories(folder_, ec);
+  const std::filesystem::path path = std::filesystem::path(folder_) / fileName_;
   // Written beside the target and renamed, so a failed write never leaves a
   // truncated replay under the real name.
   const std::filesystem::path temporary = path.string() + ".part";
@@ -195,7 +195,7 @@ ReplayReadStatus ReplayStore::LoadReplayBytes(const uint8_t* bytes, size_t size)
 }
 
 int ReplayStore::ReadReplayFile(const std::string& name) {
-  const std::string path = std::string(kReplayFolder) + "/" + name;
+  const std::string path = (std::filesystem::path(folder_) / name).string();
   const ReplayReadStatus status = LoadReplayPath(path);
   if (status == ReplayReadStatus::CannotOpen) ShowDebugMessage("リプレイファイル読み込み失敗", path);
   if (status == ReplayReadStatus::ReadFailed || status == ReplayReadStatus::TooLarge)

@@ -60,12 +60,17 @@ class ReplayStore {
   bool ReadInputFrame(InputFrame& frame);
   // Signature and header, with the date of now.
   void FinishReplay(int32_t score, int32_t reachedLevel);
-  // Writes the used bytes to "replay/<fileName>". Returns false (and writes
-  // nothing) for an overflowed store, and when the file could not be written
-  // completely; an older file of that name is then left as it was.
+  // Writes the used bytes to "<folder>/<fileName>", creating the folder.
+  // Returns false (and writes nothing) for an overflowed store, and when the
+  // file could not be written completely; an older file of that name is then
+  // left as it was.
   bool WriteReplayFile() const;
-  // Reads "replay/<name>"; shows the failure messages; returns 1 on success.
+  // Reads "<folder>/<name>" (an absolute name as it is); shows the failure
+  // messages; returns 1 on success.
   int ReadReplayFile(const std::string& name);
+  // The player's replay folder; "replay" (in the working folder) unless set.
+  const std::string& folder() const { return folder_; }
+  void SetFolder(std::string folder) { folder_ = std::move(folder); }
   // Reads a file by its full path without showing messages.
   ReplayReadStatus LoadReplayPath(const std::string& path);
   // Reads a replay image from memory (a replay that arrived over the network).
@@ -106,6 +111,7 @@ class ReplayStore {
   ReplayHeader header_{};
   ReplayReadStatus lastRead_ = ReplayReadStatus::Ok;
   bool overflowed_ = false;
+  std::string folder_ = kReplayFolder;
   std::string lastReason_;
   std::string fileName_;
 };

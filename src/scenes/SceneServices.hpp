@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <string>
 
 #include "game/GameScene.hpp"
 #include "platform/Clock.hpp"
@@ -31,6 +32,9 @@ struct SceneServices {
   std::function<void()> startDevices = [] {};
   // Ends the program with this exit code.
   std::function<void(int)> quit = [](int) {};
+  // A replay file named on the command line: the title's first tick hands it
+  // to the game scene for playback, which returns to the title.
+  std::string startupReplay = {};
   // Calendar time for the ranking's time stamps.
   std::function<std::time_t()> calendarNow = [] { return std::time(nullptr); };
   // Sends a new row with the game's level and replay to the internet ranking:

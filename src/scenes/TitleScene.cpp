@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "game/Diagnostics.hpp"
 #include "replay/ReplayStore.hpp"
 
 namespace quadrel {
@@ -61,7 +62,21 @@ int32_t TitleScene::Initialise(AppContext& ctx) {
   ctx.finishTime = s_.calendarNow();
   ctx.finishLocalTime = LocalTime(ctx.finishTime);
   BeginFadeIn(clock_);
+  PlayStartupReplay(ctx);
   return kOk;
+}
+
+void TitleScene::PlayStartupReplay(AppContext& ctx) {
+  if (s_.startupReplay.empty()) return;
+  const std::string path = std::move(s_.startupReplay);
+  s_.startupReplay.clear();
+  if (path.size() >= sizeof ctx.replayFileName) {
+    ShowDebugMessage("リプレイファイル読み込み失敗", path);
+    return;
+  }
+  std::memcpy(ctx.replayFileName, path.c_str(), path.size() + 1);
+  ctx.replayMode = Playback;
+  clock_.nextScene = Game;
 }
 
 void TitleScene::Load() {

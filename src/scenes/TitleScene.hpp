@@ -34,6 +34,7 @@ class TitleScene final : public FramedScene {
   void ChangeMode(AppContext& ctx) override;
   void DrawContents(AppContext& ctx) override;
   void Release(AppContext&) override { loaded_ = false; }
+  void PlayStartupReplay(AppContext& ctx);
   void DrawButton(const char* text, int32_t x, int32_t y, int32_t halfWidth, int32_t halfHeight,
                   const AppContext& ctx);
 

@@ -19,22 +19,11 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; cat "$work/stderr" >&2 2>/dev/null; exit 1; }
 
-Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-export XDG_RUNTIME_DIR=$work SDL_AUDIODRIVER=dummy
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
+. "$(dirname "$0")/../xvfb_session.sh"
 
 cp -r "$runtime" "$work/runtime"
 rm -f "$work/runtime/model/ball.x"
-(cd "$work/runtime" && exec "$program" 2>"$work/stderr") &
+(cd "$work/runtime" && QUADREL_DATA_DIR=$work/runtime exec "$program" 2>"$work/stderr") &
 game=$!
 pids+=($game)
 for _ in $(seq 200); do

@@ -22,7 +22,7 @@ Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$work/display" >/dev/nu
 pids+=($!)
 for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(head -n1 "$work/display")"
-export XDG_RUNTIME_DIR=$work SDL_AUDIODRIVER=dummy
+export XDG_RUNTIME_DIR=$work SDL_AUDIODRIVER=dummy XDG_DATA_HOME=$work/data
 openbox --sm-disable >/dev/null 2>&1 &
 pids+=($!)
 sleep 1
@@ -53,7 +53,7 @@ for name in huge-count-model fifo-model sparse-model endless-texture fifo-textur
   export XDG_RUNTIME_DIR=$work/xdg-$name  # a copy left hanging must not hold the next one's lock
   mkdir -p "$XDG_RUNTIME_DIR"
   (cd "$dir" && ulimit -v "$vmem" &&
-    exec /usr/bin/time -v -o "$work/time-$name" timeout -s KILL 30 "$program" 2>"$work/err-$name") &
+    QUADREL_DATA_DIR=$dir exec /usr/bin/time -v -o "$work/time-$name" timeout -s KILL 30 "$program" 2>"$work/err-$name") &
   runner=$!
   for _ in $(seq 100); do xdotool search --name '^Quadrel$' >/dev/null 2>&1 && break; sleep 0.1; done
   sleep 1.5

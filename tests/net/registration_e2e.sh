@@ -36,24 +36,11 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 mkdir -p "$work/fb"
-Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp -fbdir "$work/fb" \
-  9>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-export XDG_RUNTIME_DIR=$work SDL_AUDIODRIVER=dummy
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
+xvfb_args=(-fbdir "$work/fb")
+. "$(dirname "$0")/../xvfb_session.sh"
 
-# The game runs in a folder of its own: ranking.dat and replay/ land there.
-game_dir=$work/game
-mkdir -p "$game_dir"
-for asset in model texture sound; do ln -s "$(cd "$runtime" && pwd)/$asset" "$game_dir/$asset"; done
+# The player's files (ranking.dat, replay/) land in the per-user folder.
+game_dir=$XDG_DATA_HOME/quadrel
 
 "$tool" serve 80 "-2" "$out/request.captured" >"$work/server.out" &
 server=$!
@@ -61,7 +48,7 @@ pids+=($server)
 for _ in $(seq 50); do grep -q listening "$work/server.out" 2>/dev/null && break; sleep 0.1; done
 grep -q listening "$work/server.out" || fail "the stand-in server did not start"
 
-(cd "$game_dir" && exec "$program") &
+(cd "$work" && exec "$program") &
 game=$!
 pids+=($game)
 window=""

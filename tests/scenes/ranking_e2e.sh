@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# A whole game with the real program under Xvfb, in a working folder of its
-# own: play until the last ball is lost, click, type a name, Enter, save the
+# A whole game with the real program under Xvfb, with a per-user folder of
+# its own: play until the last ball is lost, click, type a name, Enter, save the
 # replay, decline the internet ranking, back to the title, "[ Playback Replay ]",
 # choose the saved replay and watch it play to its end without "Replay
 # Gapped!". Afterwards ranking.dat holds the name and the replay verifies.
@@ -21,23 +21,10 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# The game's folders beside a fresh ranking.dat and replay folder.
-game_dir=$work/game
-mkdir -p "$game_dir"
-for sub in model texture sound; do ln -s "$runtime/$sub" "$game_dir/$sub"; done
-
-Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$work/display" >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-export XDG_RUNTIME_DIR=$work SDL_AUDIODRIVER=dummy
-openbox --sm-disable >/dev/null 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
+. "$(dirname "$0")/../xvfb_session.sh"
+# The player's files: a fresh per-user folder, made by the game on first use.
+game_dir=$XDG_DATA_HOME/quadrel
+runtime_before=$(ls -R "$runtime" | md5sum)
 
 shot() { import -window root "$out/$1.png"; }
 # Picture pixels to screen pixels: the full-screen window is 1024 x 768 (x 1.6).
@@ -76,7 +63,7 @@ press() {
   sleep 0.25
 }
 
-(cd "$game_dir" && exec "$program") &
+(cd "$work" && exec "$program") &
 game=$!
 pids+=($game)
 window=""
@@ -174,6 +161,7 @@ wait "$game"
 code=$?
 [ "$code" -eq 0 ] || fail "exit code $code after Escape"
 
+[ "$(ls -R "$runtime" | md5sum)" = "$runtime_before" ] || fail "the game wrote into its data folder"
 verdict=$("$tool" verify "$replay") || fail "the saved replay does not verify: $verdict"
 echo "$verdict"
 echo "1 passed, 0 failed"

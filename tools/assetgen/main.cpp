@@ -1,6 +1,6 @@
 // quadrel-assetgen OUTPUT_FOLDER
 // Writes the game's models, pictures and sounds into OUTPUT_FOLDER/model,
-// texture and sound. Everything is made from code; the same program always
+// texture and sound, and its icon into OUTPUT_FOLDER/icon (one PNG per size). Everything is made from code; the same program always
 // writes the same files.
 #include <chrono>
 #include <csignal>
@@ -12,6 +12,7 @@
 
 #include "AudioFiles.hpp"
 #include "Dds.hpp"
+#include "Icon.hpp"
 #include "Models.hpp"
 #include "Pictures.hpp"
 #include "Sounds.hpp"
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
   const auto started = std::chrono::steady_clock::now();
   try {
     const fs::path root = argv[1];
-    for (const char* folder : {"model", "texture", "sound"}) fs::create_directories(root / folder);
+    for (const char* folder : {"model", "texture", "sound", "icon"}) fs::create_directories(root / folder);
 
     for (const NamedModel& model : BuildModels())
       WriteFile(root / "model" / model.fileName, model.mesh.ToXText(fs::path(model.fileName).stem().string()));
@@ -70,6 +71,8 @@ int main(int argc, char** argv) {
     const Music music = ComposeMusic();
     WriteFile(root / "sound" / "bgm_1.ogg", EncodeOggVorbis(music.intro.left, music.intro.right, kSampleRate, 0.45f, 1));
     WriteFile(root / "sound" / "bgm_2.ogg", EncodeOggVorbis(music.loop.left, music.loop.right, kSampleRate, 0.45f, 2));
+    for (const int size : kIconSizes)
+      WriteFile(root / "icon" / ("quadrel-" + std::to_string(size) + ".png"), EncodePng(PaintIcon(size)));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "quadrel-assetgen: %s\n", e.what());
     return 1;
