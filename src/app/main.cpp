@@ -86,6 +86,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Quadrel: no home folder for the ranking and replays\n");
     return 1;
   }
+  // The player's folder is made at the first start (the replay folder in it
+  // when the first replay is saved).
+  std::error_code folderError;
+  std::filesystem::create_directories(paths.userFolder, folderError);
+  if (folderError) {
+    std::fprintf(stderr, "Quadrel: %s: %s\n", paths.userFolder.c_str(),
+                 folderError.message().c_str());
+  }
   // Models name their textures relative to the data folder, so the game runs in it.
   if (::chdir(paths.dataFolder.c_str()) != 0) {
     std::fprintf(stderr, "Quadrel: %s: %s\n", paths.dataFolder.c_str(), std::strerror(errno));

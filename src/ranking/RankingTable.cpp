@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 #include "game/Diagnostics.hpp"
 
@@ -108,10 +107,8 @@ const char* RankLabel(int index) {
 }
 
 void LoadRankingFile(RankingTable& table, const std::string& path) {
-  // Created empty when missing, as the game always had (with the per-user
-  // folder); non-blocking so a FIFO in its place cannot stall the scene.
-  std::error_code ec;
-  std::filesystem::create_directories(FolderOf(path), ec);
+  // Created empty when missing, as the game always had; non-blocking so a
+  // FIFO in its place cannot stall the scene.
   const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0) return;
   struct stat st {};
@@ -148,9 +145,6 @@ bool SaveRankingFile(const RankingTable& table, const std::string& path) {
   for (const RankingEntry& row : table.rows)
     if (row.score != 0) bytes += FormatRankingRecord(row);
 
-  // The per-user folder is made on first use.
-  std::error_code ec;
-  std::filesystem::create_directories(FolderOf(path), ec);
   std::string temporary = path + ".XXXXXX";
   const int fd = ::mkstemp(temporary.data());
   bool ok = fd >= 0;

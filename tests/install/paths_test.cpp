@@ -1,5 +1,5 @@
 // Where the game looks for its assets and keeps the player's files; and the
-// replay store and ranking file making the per-user folder on first use.
+// replay store writing into (and making) the player's replay folder.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,7 +9,6 @@
 
 #include "files/GamePaths.hpp"
 #include "game/Types.hpp"
-#include "ranking/RankingTable.hpp"
 #include "replay/ReplayStore.hpp"
 
 namespace fs = std::filesystem;
@@ -58,7 +57,7 @@ TEST_F(PathsTest, UserFolderFollowsXdgDataHomeThenHome) {
   EXPECT_TRUE(fallback.empty() || fallback.is_absolute()) << fallback;
 }
 
-TEST_F(PathsTest, PlayerFilesAreWrittenIntoFoldersMadeOnFirstUse) {
+TEST_F(PathsTest, ReplaysAreWrittenIntoAReplayFolderMadeOnFirstUse) {
   files::GamePaths paths{root_ / "data", root_ / "xdg" / "deep" / "quadrel"};
   ReplayStore store;
   store.ResetReplayStore();
@@ -72,10 +71,6 @@ TEST_F(PathsTest, PlayerFilesAreWrittenIntoFoldersMadeOnFirstUse) {
   // An absolute name is read as it is (a replay given on the command line).
   EXPECT_EQ(store.ReadReplayFile((paths.userFolder / "replay" / "00001234_test.rep").string()), 1);
 
-  RankingTable table;
-  const fs::path rankingFolder = root_ / "other" / "quadrel";
-  ASSERT_TRUE(SaveRankingFile(table, (rankingFolder / "ranking.dat").string()));
-  EXPECT_TRUE(fs::is_regular_file(rankingFolder / "ranking.dat"));
   EXPECT_FALSE(fs::exists(root_ / "data"));
 }
 

@@ -24,7 +24,9 @@ Canvas PaintIcon(int size) {
     c.Line({x0 + 3 * s, y0 + 4 * s}, {x0 + w - 3 * s, y0 + 4 * s}, 4 * s, Srgb(255, 255, 255), 0.45f);
   }
   // The ball with its light, and the orange bar under it.
-  c.Glow({150 * s, 160 * s}, 34 * s, Srgb(120, 140, 255));
+  // A soft halo of rings (a Gaussian glow would end in a visible square here).
+  for (int ring = 0; ring < 4; ++ring)
+    c.Disc({150 * s, 160 * s}, (34 - 4 * ring) * s, Srgb(120, 140, 255), 0.12f);
   c.Disc({150 * s, 160 * s}, 17 * s, Srgb(245, 245, 255));
   c.FillPolygon({{60 * s, 206 * s}, {196 * s, 206 * s}, {196 * s, 224 * s}, {60 * s, 224 * s}},
                 Srgb(255, 150, 30));
