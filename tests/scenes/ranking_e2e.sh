@@ -162,6 +162,7 @@ code=$?
 [ "$code" -eq 0 ] || fail "exit code $code after Escape"
 
 [ "$(ls -R "$runtime" | md5sum)" = "$runtime_before" ] || fail "the game wrote into its data folder"
+echo "the player's files: $(cd "$XDG_DATA_HOME" && find . -type f | sort | tr '\n' ' ')"
 verdict=$("$tool" verify "$replay") || fail "the saved replay does not verify: $verdict"
 echo "$verdict"
 echo "1 passed, 0 failed"
