@@ -40,6 +40,9 @@ int32_t GameSceneTick::LoadGameResources() {
       return kFail;
     }
   }
+  // The device comes back from a mode switch or reset with its own defaults:
+  // the load step puts the game's back, as every scene's does.
+  g.ResetRenderStates();
   Light light{};
   light.type = kLightDirectional;
   light.diffuse = ColourValue{1.0f, 1.0f, 1.0f, 1.0f};
