@@ -127,11 +127,11 @@ int ButtonIndex(uint8_t sdlButton) {
 
 SdlInput::SdlInput(uint32_t windowId, bool focused, bool globalPointer)
     : InputTracker(focused), windowId_(windowId), globalPointer_(globalPointer) {
-  // Relative mode in pointer pixels like the global pointer: by the system's
-  // scaling where SDL applies it, by warping the pointer elsewhere (X11 would
-  // otherwise give raw, unaccelerated counts).
+  // Relative counts scaled as the system scales the pointer, so a window (the
+  // global pointer) and full screen (relative mode) move the bar alike. Where
+  // SDL has no system scale (X11) both are the same without acceleration; the
+  // warping relative mode would match it but misplaces its first movement.
   SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_SYSTEM_SCALE, "1");
-  SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_MODE_WARP, "1");
   SDL_AddEventWatch(WatchEvents, this);
 }
 

@@ -79,8 +79,9 @@ class HeadlessInput final : public InputTracker {
 // movement comes from SDL's relative events; otherwise each read takes the
 // global pointer's travel since the previous read, so the movement goes on
 // while the pointer is outside the window as long as the window has the focus.
-// Both count in pointer pixels (system speed and acceleration included), so
-// the same hand movement gives the same counts in a window and in full screen.
+// Both count in the pointer's scale (the system's speed where SDL applies it
+// to relative mode), so a hand movement counts alike in a window and in full
+// screen.
 class SdlInput final : public InputTracker {
  public:
   // Events of other windows are ignored; windowId 0 takes every window's.
