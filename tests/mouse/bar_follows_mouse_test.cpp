@@ -1,8 +1,8 @@
 // The bar and the mouse on a private Xvfb display, moved with xdotool like a
 // hand on a mouse: in a window the bar keeps following while the pointer is
-// outside the client area and when it comes back in, and the same movement
-// moves the bar as far in a window as in full screen (hidden cursor,
-// relative mode).
+// outside the client area and when it comes back in, the same movement moves
+// the bar as far in a window as in full screen (hidden cursor, relative
+// mode), and movement while another window has the focus never counts.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -149,6 +149,29 @@ TEST_F(BarFollowsMouse, OutsideTheWindowBackInsideAndInFullScreenAlike) {
   for (int i = 0; i < 8; ++i) EXPECT_DOUBLE_EQ(MoveAndStep(6), window[0]) << "step " << i;
   for (int i = 0; i < 8; ++i) EXPECT_DOUBLE_EQ(MoveAndStep(-6), -window[0]) << "step " << i;
   std::printf("bar per 6-pixel move: %g in a window, in full screen alike\n", window[0]);
+}
+
+// Movement while another window has the focus never reaches the bar, not
+// even as a jump when the focus comes back; the first step back reads
+// nothing, the next ones follow the hand again.
+TEST_F(BarFollowsMouse, MovementInTheBackgroundNeverCounts) {
+  const double step = MoveAndStep(6);
+  ASSERT_GT(step, 0.0);
+  SDL_Window* other = SDL_CreateWindow("other", 0, 0, 100, 100, SDL_WINDOW_SHOWN);
+  ASSERT_NE(other, nullptr) << SDL_GetError();
+  auto focus = [&](SDL_Window* w) {
+    for (int i = 0; i < 200 && !(SDL_GetWindowFlags(w) & SDL_WINDOW_INPUT_FOCUS); ++i) {
+      SDL_SetWindowInputFocus(w);
+      Pump();
+    }
+    return (SDL_GetWindowFlags(w) & SDL_WINDOW_INPUT_FOCUS) != 0;
+  };
+  ASSERT_TRUE(focus(other));
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(MoveAndStep(-40), 0.0) << "background step " << i;
+  ASSERT_TRUE(focus(window_));
+  EXPECT_EQ(MoveAndStep(6), 0.0);  // the device is taken back
+  for (int i = 0; i < 3; ++i) EXPECT_DOUBLE_EQ(MoveAndStep(6), step) << "step " << i;
+  SDL_DestroyWindow(other);
 }
 
 }  // namespace
