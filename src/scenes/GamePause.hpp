@@ -23,7 +23,7 @@ constexpr int PadPlus = 0x4E;
 }  // namespace playerKey
 
 // A paused field is redrawn this often (milliseconds); a change redraws at once.
-constexpr uint32_t kPausedFramePeriod = 250;
+constexpr uint32_t kPausedFramePeriod = 500;
 // How long the sound level stays on the screen after a change.
 constexpr uint32_t kVolumeNoticeTime = 1000;
 // The frozen field is dimmed under the pause banner.

@@ -73,6 +73,7 @@ int32_t GameSceneTick::Initialise(AppContext& ctx) {
   if (LoadGameResources() < 0) return kFail;
   EnterGameState(game_);
   s_.window.ShowCursor(ctx.fullScreen == 0);
+  hud_.count = 0;  // nothing of the last visit shows in a pause before the first frame
   pause_.Enter();
   sound_.StartMusic();
   return kOk;

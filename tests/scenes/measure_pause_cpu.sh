@@ -2,10 +2,13 @@
 # CPU use of the real program under Xvfb while a game is played and while it
 # is paused (P), each over SECONDS (default 20), read from /proc/PID/stat.
 # A measurement for people, not a test: it prints and exits 0 unless the
-# program could not be driven.
-#   measure_pause_cpu.sh PROGRAM RUNTIME_DIR [SECONDS]
+# program could not be driven. With OUT_DIR it keeps a screenshot of each
+# state there (playing.png, paused.png).
+#   measure_pause_cpu.sh PROGRAM RUNTIME_DIR [SECONDS] [OUT_DIR]
 set -uo pipefail
-program=$1 runtime=$2 seconds=${3:-20}
+program=$(realpath "$1") runtime=$2 seconds=${3:-20} out=${4:-}
+[ -n "$out" ] && mkdir -p "$out"
+shot() { [ -z "$out" ] || import -window root "$out/$1.png"; }
 work=$(mktemp -d)
 chmod 700 "$work"
 pids=()
@@ -67,10 +70,12 @@ measure() {
 mover=$!
 pids+=($mover)
 echo "playing: $(measure)"
+shot playing
 wait "$mover" 2>/dev/null
 xdotool key p
 sleep 1
 echo "paused:  $(measure)"
+shot paused
 xdotool key p
 sleep 1
 kill -0 "$game" 2>/dev/null || fail "the program ended"
