@@ -1,7 +1,7 @@
 // Pictures of the real scenes with the game's own assets, drawn through
 // OpenGL on a private Xvfb display and kept as PNG files for people to look
 // at: the title, the level banner, play with two balls, an option bar and a
-// falling item, the game-over screen, a replay in playback, the ranking's
+// falling item, the game-over screen, a paused game, a replay in playback, the ranking's
 // name entry, its question to save the replay and its table alone, and the
 // replay list with readable and unreadable rows.
 #include <SDL.h>
@@ -230,6 +230,32 @@ TEST_F(Screenshots, GameOver) {
   r.Draw();
   Keep("game_over");
   EXPECT_GT(Near(180, 220, 460, 255, Rgb{150, 100, 255}, 90), 300);  // "G A M E   O V E R"
+}
+
+TEST_F(Screenshots, PausedGameWithTheSoundLevelShown) {
+  Rig& r = *rig_;
+  r.ctx.replayMode = Recording;
+  ASSERT_EQ(r.gameScene.Initialise(r.ctx), 0);
+  while (r.ctx.phase == LevelIntro) r.GameFrame();
+  r.input.mouse.lX = 60;
+  r.GameFrame();
+  r.input.Button(true);
+  r.GameFrame();
+  r.input.Button(false);
+  for (int i = 0; i < 40; ++i) r.GameFrame();
+  r.Draw();  // the last frame before the pause
+  r.input.keys.keys[playerKey::P] = 0x80;
+  r.gameScene.StepInput(r.ctx);
+  r.input.keys.keys[playerKey::P] = 0;
+  ASSERT_TRUE(r.gameScene.pause().Paused());
+  r.input.keys.keys[playerKey::Minus] = 0x80;  // the sound level, shown for a second
+  r.gameScene.StepInput(r.ctx);
+  r.Draw();
+  Keep("paused");
+  EXPECT_GT(Near(200, 215, 440, 255, Rgb{150, 200, 255}, 90), 300);  // "P A U S E"
+  EXPECT_GT(Near(240, 258, 400, 282, Rgb{255, 255, 0}, 90), 100);    // "[ P ] to resume"
+  EXPECT_GT(Near(250, 2, 390, 26, Rgb{255, 255, 0}, 90), 60);        // "VOLUME 9 / 10"
+  EXPECT_GT(Near(0, 0, 180, 32, Rgb{0, 75, 128}, 60), 50);           // the score, dimmed
 }
 
 TEST_F(Screenshots, ReplayInPlayback) {
