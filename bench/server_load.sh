@@ -13,11 +13,7 @@ count=${2:-400}
 clients=${3:-4}
 server=$build/server/quadrel-ranking-server
 client=$build/tests/quadrel-register-client
-if [ -z "${QUADREL_GOLDEN_DIR:-}" ]; then
-  if [ -d tests/data/golden ]; then QUADREL_GOLDEN_DIR=$(pwd)/tests/data/golden
-  else QUADREL_GOLDEN_DIR=$(cd ../shared/golden && pwd); fi
-fi
-export QUADREL_GOLDEN_DIR
+export QUADREL_GOLDEN_DIR=${QUADREL_GOLDEN_DIR:-$(pwd)/tests/data/golden}
 [ -x "$server" ] && [ -x "$client" ] || { echo "build $server and $client first" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/quadrel-load.XXXXXX)

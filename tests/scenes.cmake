@@ -1,6 +1,7 @@
 # The scenes on the headless platform services.
 add_executable(scene_tests
   core/test_main.cpp
+  scenes/game_mode_switch_test.cpp
   scenes/game_scene_test.cpp
   scenes/ranking_scene_test.cpp
   scenes/replay_select_test.cpp

@@ -45,6 +45,13 @@ bool SdlWindowSystem::Minimised() {
 
 void SdlWindowSystem::Idle() { SDL_Delay(1); }
 
+// Leaves the event queued for PollEvent; the input device has seen it already.
+void SdlWindowSystem::WaitForEvent(int milliseconds) { SDL_WaitEventTimeout(nullptr, milliseconds); }
+
+bool SdlWindowSystem::HasFocus() {
+  return (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;
+}
+
 void SdlWindowSystem::ShowCursor(bool show) {
   // A hidden cursor takes the mouse relative, so the bar never stops at a
   // screen edge.

@@ -15,7 +15,9 @@ class SdlWindowSystem final : public WindowSystem, public SceneWindow {
   bool PollEvent(WindowEvent& event) override;
   bool Minimised() override;
   void Idle() override;
+  void WaitForEvent(int milliseconds) override;
   void ShowCursor(bool show) override;
+  bool HasFocus() override;
 
  private:
   SDL_Window* window_;

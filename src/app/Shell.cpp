@@ -68,7 +68,10 @@ bool Shell::Pass() {
   const bool stepDue = c.stepsThisSecond * c.stepLength + ctx_.secondBase <= ctx_.now;
   RunSceneTick(*scene, ctx_, clockFunction_);
   ++ticks_;
-  if (!stepDue && !anyEvent && !quitting_) {
+  if (scene->Paused() && !quitting_) {
+    window_.WaitForEvent(kPausedWait);
+    ++idles_;
+  } else if (!stepDue && !anyEvent && !quitting_) {
     window_.Idle();
     ++idles_;
   }

@@ -1,6 +1,8 @@
 // The program's one loop: window events first, then, unless the window is
 // minimised or hidden, one tick of the scene that AppContext.scene names. A
-// pass that finds neither an event nor a due step waits about a millisecond.
+// pass that finds neither an event nor a due step waits about a millisecond;
+// while the scene is paused every pass waits for an event, a few times a
+// second at most.
 #pragma once
 
 #include <array>
@@ -27,7 +29,15 @@ class WindowSystem {
   virtual bool Minimised() = 0;
   // Waits about a millisecond (or until an event arrives).
   virtual void Idle() = 0;
+  // Waits until an event arrives, at most milliseconds.
+  virtual void WaitForEvent(int milliseconds) {
+    (void)milliseconds;
+    Idle();
+  }
 };
+
+// The longest a paused scene's loop sleeps between two ticks.
+constexpr int kPausedWait = 100;
 
 // Scene tables are indexed by SceneId: Title, Game, Ranking, ReplaySelect.
 using SceneTable = std::array<Scene*, 4>;

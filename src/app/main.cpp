@@ -17,6 +17,7 @@
 #include "app/Shell.hpp"
 #include "app/SingleInstance.hpp"
 #include "files/GamePaths.hpp"
+#include "files/PlayerSettings.hpp"
 #include "files/SafeFile.hpp"
 #include "game/GameMain.hpp"
 #include "net/Registration.hpp"
@@ -142,6 +143,13 @@ int main(int argc, char** argv) {
     services.quit = [&shell](int code) {
       if (shell) shell->RequestQuit(code);
     };
+    // The player's sound level and mute, kept per user between runs.
+    const std::string settingsPath = PlayerSettingsPath();
+    services.settings = LoadPlayerSettings(settingsPath);
+    services.saveSettings = [settingsPath](const PlayerSettings& s) {
+      SavePlayerSettings(s, settingsPath);
+    };
+    io::SetPlayerVolume(services.settings.volume, services.settings.muted);
     services.registerOnline = [](const RankingEntry& row, int32_t reachedLevel,
                                  const ReplayStore& store) {
       return RegisterOnline(http, RankingUrl(), RegistrationFormFor(row, reachedLevel, store));

@@ -31,7 +31,8 @@ const char* TypeName(mode_t mode) {
 uint64_t FileSizeLimit(FileKind kind) {
   switch (kind) {
     case FileKind::Replay: return kReplayFileLimit;
-    case FileKind::Ranking: return kRankingFileLimit;
+    case FileKind::Ranking:
+    case FileKind::Settings: return kRankingFileLimit;
     case FileKind::Model:
     case FileKind::Picture:
     case FileKind::Sound:
@@ -48,6 +49,7 @@ const char* KindName(FileKind kind) {
     case FileKind::Sound: return "sound";
     case FileKind::Font: return "font";
     case FileKind::Ranking: return "ranking file";
+    case FileKind::Settings: return "settings file";
   }
   return "file";
 }

@@ -18,6 +18,7 @@ enum class FileKind {
   Sound,    // a .wav or .ogg: under 64 MiB
   Font,     // a TrueType face: under 64 MiB (a whole CJK collection is ~20 MiB)
   Ranking,  // ranking.dat: ten 38-byte lines; 64 KiB leaves room for hand edits
+  Settings, // settings.ini: a few short lines; 64 KiB as for the ranking
 };
 
 // The replay store's size; a replay file larger than this cannot be a replay.

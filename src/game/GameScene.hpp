@@ -22,6 +22,10 @@ class GameSound {
   // Intro once, then the loop queued behind it.
   virtual void StartMusic() {}
   virtual void StopAllSound() {}
+  // The player's controls, outside the simulation: everything held while the
+  // game is paused, and the level of all sound (0..10, 10 = as mixed) or muted.
+  virtual void PauseAllSound(bool) {}
+  virtual void SetPlayerVolume(int32_t, bool) {}
 };
 
 // Mouse and keyboard as the input device reports them.

@@ -125,8 +125,34 @@ int ButtonIndex(uint8_t sdlButton) {
 
 }  // namespace
 
-SdlInput::SdlInput(uint32_t windowId, bool focused) : InputTracker(focused), windowId_(windowId) {
+SdlInput::SdlInput(uint32_t windowId, bool focused, bool globalPointer)
+    : InputTracker(focused), windowId_(windowId), globalPointer_(globalPointer) {
+  // Relative counts scaled as the system scales the pointer, so a window (the
+  // global pointer) and full screen (relative mode) move the bar alike. Where
+  // SDL has no system scale (X11) both are the same without acceleration; the
+  // warping relative mode would match it but misplaces its first movement.
+  SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_SYSTEM_SCALE, "1");
   SDL_AddEventWatch(WatchEvents, this);
+}
+
+void SdlInput::SamplePointer() {
+  if (SDL_GetRelativeMouseMode()) {
+    // The relative events count; a later window starts from a fresh position.
+    pointerSeen_ = false;
+    return;
+  }
+  int x = 0, y = 0;
+  SDL_GetGlobalMouseState(&x, &y);
+  // Ignored unless the device is ours (focus), like any movement.
+  if (pointerSeen_) MoveMouse(x - pointerX_, y - pointerY_);
+  pointerX_ = x;
+  pointerY_ = y;
+  pointerSeen_ = true;
+}
+
+int32_t SdlInput::ReadMouse(MouseState& state) {
+  if (globalPointer_) SamplePointer();
+  return InputTracker::ReadMouse(state);
 }
 
 SdlInput::~SdlInput() { SDL_DelEventWatch(WatchEvents, this); }
@@ -135,7 +161,9 @@ void SdlInput::Handle(const SDL_Event& event) {
   auto ours = [this](uint32_t id) { return windowId_ == 0 || id == windowId_; };
   switch (event.type) {
     case SDL_MOUSEMOTION:
-      if (ours(event.motion.windowID)) MoveMouse(event.motion.xrel, event.motion.yrel);
+      // Outside relative mode the global pointer is sampled at each read.
+      if (ours(event.motion.windowID) && (!globalPointer_ || SDL_GetRelativeMouseMode()))
+        MoveMouse(event.motion.xrel, event.motion.yrel);
       break;
     case SDL_MOUSEWHEEL:
       if (ours(event.wheel.windowID)) {
@@ -158,7 +186,10 @@ void SdlInput::Handle(const SDL_Event& event) {
       break;
     case SDL_WINDOWEVENT:
       if (!ours(event.window.windowID)) break;
-      if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) SetFocus(false);
+      if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+        SetFocus(false);
+        pointerSeen_ = false;  // travel in the background never counts
+      }
       if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) SetFocus(true);
       break;
     default:
@@ -177,7 +208,7 @@ int32_t InitInput(SDL_Window* window) {
   ShutdownInput();
   if (!window) return kFail;
   const bool focused = (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) != 0;
-  sdlDevice = std::make_unique<SdlInput>(SDL_GetWindowID(window), focused);
+  sdlDevice = std::make_unique<SdlInput>(SDL_GetWindowID(window), focused, true);
   device = sdlDevice.get();
   return kOk;
 }

@@ -5,6 +5,7 @@
 // then); reading resumes with the next one.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -74,18 +75,34 @@ class HeadlessInput final : public InputTracker {
 };
 
 // Fed by an SDL event watch, so the program's event pump needs no part in it.
+// With the mouse in relative mode (the hidden cursor of the full-screen game)
+// movement comes from SDL's relative events; otherwise each read takes the
+// global pointer's travel since the previous read, so the movement goes on
+// while the pointer is outside the window as long as the window has the focus.
+// Both count in the pointer's scale (the system's speed where SDL applies it
+// to relative mode), so a hand movement counts alike in a window and in full
+// screen.
 class SdlInput final : public InputTracker {
  public:
   // Events of other windows are ignored; windowId 0 takes every window's.
-  SdlInput(uint32_t windowId, bool focused);
+  // globalPointer: outside relative mode, movement is the global pointer's
+  // travel (the program's window); without it, every motion event counts.
+  SdlInput(uint32_t windowId, bool focused, bool globalPointer = false);
   ~SdlInput() override;
   SdlInput(const SdlInput&) = delete;
   SdlInput& operator=(const SdlInput&) = delete;
 
+  int32_t ReadMouse(MouseState& state) override;
   void Handle(const SDL_Event& event);
 
  private:
+  void SamplePointer();
+
   uint32_t windowId_;
+  bool globalPointer_;
+  // The global pointer position of the previous read, while it is valid.
+  std::atomic<bool> pointerSeen_{false};
+  int pointerX_ = 0, pointerY_ = 0;
 };
 
 // The process-wide input device the free functions below use.

@@ -186,6 +186,17 @@ void MixerSound::SetMasterVolume(int32_t hundredthsOfDb) {
   Mix_MasterVolume(MixerVolume(hundredthsOfDb));
 }
 
+void MixerSound::Pause(bool paused) {
+  if (!open_) return;
+  // A paused channel does not finish, so nothing queued starts meanwhile;
+  // a channel played anew is unpaused by the mixer itself.
+  if (paused) {
+    Mix_Pause(-1);
+  } else {
+    Mix_Resume(-1);
+  }
+}
+
 bool MixerSound::IsPlaying(Clip clip) const {
   if (!open_ || !clip) return false;
   for (int channel = 0; channel < kChannels; ++channel) {

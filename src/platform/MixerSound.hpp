@@ -35,6 +35,7 @@ class MixerSound final : public SoundBackend {
   void StopAll() override;
   void SetMasterVolume(int32_t hundredthsOfDb) override;
   bool IsPlaying(Clip clip) const override;
+  void Pause(bool paused) override;
 
   bool open() const { return open_; }
   // True when no real device opened and the game runs silently.

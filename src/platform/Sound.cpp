@@ -1,6 +1,7 @@
 #include "platform/Sound.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -15,6 +16,16 @@ namespace {
 SoundBackend* backend = nullptr;
 std::unique_ptr<MixerSound> ownedMixer;
 std::vector<SoundSegment*> registry;  // newest last
+// The game sets the master volume; the player's level scales it.
+int32_t gameVolume = 0;
+int32_t playerLevel = 10;
+bool playerMuted = false;
+// Far below hearing: the mixer's scale rounds it to nothing.
+constexpr int32_t kSilence = -10000;
+
+void ApplyMasterVolume() {
+  if (backend) backend->SetMasterVolume(EffectiveMasterVolume(gameVolume, playerLevel, playerMuted));
+}
 
 // Closes the backend after freeing every segment's sound; the segments
 // themselves stay, unloaded, for their owners to destroy.
@@ -113,9 +124,28 @@ int32_t StopAllSound() {
 }
 
 int32_t SetMasterVolume(int32_t hundredthsOfDb) {
+  gameVolume = hundredthsOfDb;
   if (!backend) return kFail;
-  backend->SetMasterVolume(hundredthsOfDb);
+  ApplyMasterVolume();
   return kOk;
+}
+
+int32_t EffectiveMasterVolume(int32_t gameHundredthsOfDb, int32_t level, bool muted) {
+  if (muted || level <= 0) return kSilence;
+  if (level >= 10) return gameHundredthsOfDb;
+  // level/10 of the amplitude, in hundredths of a decibel: 20 log10(level/10) x 100.
+  const double attenuation = std::round(2000.0 * std::log10(level / 10.0));
+  return std::max(kSilence, gameHundredthsOfDb + static_cast<int32_t>(attenuation));
+}
+
+void SetPlayerVolume(int32_t level, bool muted) {
+  playerLevel = std::clamp(level, 0, 10);
+  playerMuted = muted;
+  ApplyMasterVolume();
+}
+
+void PauseAllSound(bool paused) {
+  if (backend) backend->Pause(paused);
 }
 
 int32_t CreateSoundSegment(SoundSegment*& slot) {
@@ -189,6 +219,8 @@ bool HeadlessSound::IsPlaying(Clip clip) const {
   return clip && (primary_.clip == clip ||
                   std::find(effects_.begin(), effects_.end(), clip) != effects_.end());
 }
+
+void HeadlessSound::Pause(bool paused) { calls.push_back({.op = paused ? "Pause" : "Resume"}); }
 
 void HeadlessSound::FinishPrimary() {
   if (primary_.repeat) return;
@@ -265,5 +297,11 @@ void PlatformGameSound::StartMusic() {
 }
 
 void PlatformGameSound::StopAllSound() { io::StopAllSound(); }
+
+void PlatformGameSound::PauseAllSound(bool paused) { io::PauseAllSound(paused); }
+
+void PlatformGameSound::SetPlayerVolume(int32_t level, bool muted) {
+  io::SetPlayerVolume(level, muted);
+}
 
 }  // namespace quadrel::io

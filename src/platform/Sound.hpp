@@ -39,6 +39,8 @@ class SoundBackend {
   virtual void StopAll() = 0;
   virtual void SetMasterVolume(int32_t hundredthsOfDb) = 0;
   virtual bool IsPlaying(Clip clip) const = 0;
+  // Holds every playing sound where it is, or lets them go on.
+  virtual void Pause(bool) {}
 };
 
 // One sound. Every live segment is in one registry; ShutdownSound destroys
@@ -86,6 +88,13 @@ int32_t InitSound(SoundBackend& backend);
 void ShutdownSound();
 int32_t StopAllSound();
 int32_t SetMasterVolume(int32_t hundredthsOfDb);
+// The player's level on top of the game's master volume: level 0..10 scales
+// the amplitude by level/10; muted or 0 silences. Kept across InitSound.
+void SetPlayerVolume(int32_t level, bool muted);
+// The master volume the backend was last given (the game's and the player's).
+int32_t EffectiveMasterVolume(int32_t gameHundredthsOfDb, int32_t level, bool muted);
+// Everything playing holds while the game is paused.
+void PauseAllSound(bool paused);
 // A new segment in slot; kFail when it cannot be allocated.
 int32_t CreateSoundSegment(SoundSegment*& slot);
 
@@ -94,7 +103,7 @@ int32_t CreateSoundSegment(SoundSegment*& slot);
 class HeadlessSound final : public SoundBackend {
  public:
   struct Call {
-    std::string op{};  // Open Close LoadFile LoadImage Free Play Stop StopAll Volume
+    std::string op{};  // Open Close LoadFile LoadImage Free Play Stop StopAll Volume Pause Resume
     Clip clip = nullptr;
     bool repeat = false;
     uint32_t flags = 0;
@@ -113,6 +122,7 @@ class HeadlessSound final : public SoundBackend {
   void StopAll() override;
   void SetMasterVolume(int32_t hundredthsOfDb) override;
   bool IsPlaying(Clip clip) const override;
+  void Pause(bool paused) override;  // recorded as Pause or Resume
 
   // The primary piece ends by itself: a queued piece takes over, a repeating
   // one goes on.
@@ -148,6 +158,8 @@ class PlatformGameSound final : public GameSound {
   // The intro once, then the loop queued behind it, repeating.
   void StartMusic() override;
   void StopAllSound() override;
+  void PauseAllSound(bool paused) override;
+  void SetPlayerVolume(int32_t level, bool muted) override;
 
   SoundSegment* musicIntro() const { return musicIntro_; }
   SoundSegment* musicLoop() const { return musicLoop_; }

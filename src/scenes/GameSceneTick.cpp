@@ -23,7 +23,8 @@ enum Model { BallModel = 0, BarModel = 6, GroundModel = 7, WallModel = 8, Option
 
 GameSceneTick::GameSceneTick(SceneServices& services, GameScene& game, GameSound& sound,
                              std::function<int32_t()> loadSounds)
-    : FramedScene(services.graphics), s_(services), game_(game), sound_(sound), loadSounds_(std::move(loadSounds)) {
+    : FramedScene(services.graphics), s_(services), game_(game), sound_(sound), loadSounds_(std::move(loadSounds)),
+      pause_(services, sound) {
   game_.sound = &sound_;
   game_.input = &s_.input;
   game_.modeSwitch = this;
@@ -40,6 +41,9 @@ int32_t GameSceneTick::LoadGameResources() {
       return kFail;
     }
   }
+  // The device comes back from a mode switch or reset with its own defaults:
+  // the load step puts the game's back, as every scene's does.
+  g.ResetRenderStates();
   Light light{};
   light.type = kLightDirectional;
   light.diffuse = ColourValue{1.0f, 1.0f, 1.0f, 1.0f};
@@ -59,7 +63,7 @@ int32_t GameSceneTick::LoadGameResources() {
 void GameSceneTick::ChangeMode(AppContext& ctx) {
   s_.graphics.ChangeDisplayMode(ctx.fullScreen, ctx.windowWidth, ctx.windowHeight);
   LoadGameResources();
-  s_.window.ShowCursor(ctx.fullScreen == 0);
+  s_.window.ShowCursor(ctx.fullScreen == 0 || pause_.Paused());
 }
 
 int32_t GameSceneTick::Initialise(AppContext& ctx) {
@@ -72,11 +76,51 @@ int32_t GameSceneTick::Initialise(AppContext& ctx) {
   if (LoadGameResources() < 0) return kFail;
   EnterGameState(game_);
   s_.window.ShowCursor(ctx.fullScreen == 0);
+  hud_.count = 0;  // nothing of the last visit shows in a pause before the first frame
+  pause_.Enter();
   sound_.StartMusic();
   return kOk;
 }
 
-void GameSceneTick::StepInput(AppContext&) { GameInput(game_); }
+void GameSceneTick::StepInput(AppContext& ctx) {
+  // As GameInput: no reads at all while fading out.
+  if (game_.vars.clock.nextScene >= 0) {
+    pause_.NoKeys();
+    return;
+  }
+  MouseState mouse{};
+  KeyboardState keys{};
+  s_.input.ReadMouse(mouse);
+  s_.input.ReadKeyboard(keys);
+  pause_.TakeKeys(ctx, keys);
+  // A held step throws its mouse movement away: the bar stays where the
+  // pause left it.
+  if (pause_.Held()) {
+    HeldInput(ctx, keys);
+    return;
+  }
+  GameInputWith(game_, mouse, keys);
+}
+
+void GameSceneTick::HeldInput(AppContext& ctx, const KeyboardState& keys) {
+  GameVars& v = game_.vars;
+  const bool altEnter = AltEnterDown(keys);
+  if (altEnter && !v.altEnterHeld) {
+    ctx.fullScreen = 1 - ctx.fullScreen;
+    ChangeMode(ctx);
+  }
+  v.altEnterHeld = altEnter ? 1 : 0;
+  // Backspace leaves as in play: a new game, or the title from a playback.
+  if (pause_.Paused() && IsDown(keys.keys[key::Backspace]) && v.clock.fadeAlpha == 0) {
+    pause_.Leave();
+    if (ctx.replayMode != Playback) {
+      v.clock.nextScene = Game;
+    } else {
+      ctx.replayMode = Off;
+      v.clock.nextScene = Title;
+    }
+  }
+}
 
 void GameSceneTick::Update(AppContext&) { GameUpdate(game_); }
 
@@ -162,8 +206,16 @@ void GameSceneTick::PlaceCamera(Camera& camera) {
 
 void GameSceneTick::DrawContents(AppContext& ctx) {
   DrawField(ctx);
+  // A held step draws the texts as they were: laying them out again would
+  // move the juggling shake, the replay notice and the all-clear count-up on.
+  if (!pause_.Held()) {
+    hud_.count = 0;
+    LayoutHud(ctx, game_.vars, game_.rng, s_.clock.Milliseconds(), hud_);
+  }
+  DrawTexts(hud_);
+  if (pause_.Paused()) s_.graphics.FadeQuad(kPauseDimColour);
   layout_.count = 0;
-  LayoutHud(ctx, game_.vars, game_.rng, s_.clock.Milliseconds(), layout_);
+  pause_.Layout(layout_);
   DrawTexts(layout_);
 }
 

@@ -8,6 +8,7 @@
 #include "game/GameHud.hpp"
 #include "game/GameScene.hpp"
 #include "scenes/FramedScene.hpp"
+#include "scenes/GamePause.hpp"
 #include "scenes/SceneServices.hpp"
 
 namespace quadrel {
@@ -30,6 +31,9 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   int32_t Initialise(AppContext& ctx) override;  // EnterGameScene
   void StepInput(AppContext& ctx) override;       // GameInput
   void Update(AppContext& ctx) override;          // GameUpdate
+  bool Paused() const override { return pause_.Paused(); }
+  bool HoldsStep() const override { return pause_.Held(); }
+  bool HeldDrawDue() override { return pause_.DrawDue(); }
 
   // Alt+Enter and a device that must be reset: switch, reload, cursor.
   void ChangeMode(AppContext& ctx) override;
@@ -37,6 +41,7 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   int32_t LoadGameResources();
 
   GameScene& game() { return game_; }
+  GamePause& pause() { return pause_; }
 
  private:
   void PlaceCamera(render::Camera& camera) override;
@@ -45,6 +50,8 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   void DrawOverlay(AppContext& ctx) override;
   void DrawField(const AppContext& ctx);
   void DrawTexts(const HudLayout& layout);
+  // The keys a paused game still takes: Alt+Enter and Backspace.
+  void HeldInput(AppContext& ctx, const KeyboardState& keys);
 
   SceneServices& s_;
   GameScene& game_;
@@ -54,6 +61,8 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   render::Font* smallFont_ = nullptr;
   render::Font* bigFont_ = nullptr;
   HudLayout layout_;
+  HudLayout hud_;  // kept: a held step draws the texts as they were
+  GamePause pause_;
 };
 
 }  // namespace quadrel

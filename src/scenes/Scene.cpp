@@ -1,5 +1,7 @@
 #include "scenes/Scene.hpp"
 
+#include <algorithm>
+
 namespace quadrel {
 
 void RunSceneTick(Scene& scene, AppContext& ctx, const MillisecondClock& clock) {
@@ -9,12 +11,25 @@ void RunSceneTick(Scene& scene, AppContext& ctx, const MillisecondClock& clock) 
   if (c.stepsThisSecond * c.stepLength + ctx.secondBase <= ctx.now) {
     if (scene.InputInsideStep()) scene.StepInput(ctx);
     if (scene.ChecksSceneAfterInput() && ctx.scene != scene.Id()) return;
-    scene.Update(ctx);
-    c.stepsThisSecond += 1;
-    if (scene.InputInsideStep()) ctx.frameNumber += 1;
-    if (c.stepsThisSecond * c.stepLength + ctx.secondBase > ctx.now) {
-      scene.Draw(ctx);
-      ctx.drawnThisSecond += 1;
+    if (scene.HoldsStep()) {
+      // A held step owes nothing: the count keeps up with the clock, so the
+      // scene does not race through the missed steps when it resumes.
+      const int32_t since = static_cast<int32_t>(static_cast<uint32_t>(ctx.now) -
+                                                 static_cast<uint32_t>(ctx.secondBase));
+      const int32_t behind = static_cast<int32_t>(since / c.stepLength);
+      c.stepsThisSecond = std::max(c.stepsThisSecond + 1, behind + 1);
+      if (scene.HeldDrawDue()) {
+        scene.Draw(ctx);
+        ctx.drawnThisSecond += 1;
+      }
+    } else {
+      scene.Update(ctx);
+      c.stepsThisSecond += 1;
+      if (scene.InputInsideStep()) ctx.frameNumber += 1;
+      if (c.stepsThisSecond * c.stepLength + ctx.secondBase > ctx.now) {
+        scene.Draw(ctx);
+        ctx.drawnThisSecond += 1;
+      }
     }
   }
   const uint32_t t = clock();

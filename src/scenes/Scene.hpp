@@ -27,6 +27,12 @@ class Scene {
   virtual bool InputInsideStep() const { return false; }
   // Game and ranking stop before the update when the input left the scene.
   virtual bool ChecksSceneAfterInput() const { return false; }
+  // A paused scene: the loop may sleep between its ticks.
+  virtual bool Paused() const { return false; }
+  // This step only read the input (the scene is paused or just resumed): no
+  // update, no frame counted, and a draw only when HeldDrawDue says so.
+  virtual bool HoldsStep() const { return false; }
+  virtual bool HeldDrawDue() { return true; }
 };
 
 // One pass of the loop for the current scene: at most one update step, a draw

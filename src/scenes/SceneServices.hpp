@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "files/PlayerSettings.hpp"
 #include "game/GameScene.hpp"
 #include "platform/Clock.hpp"
 #include "platform/Graphics.hpp"
@@ -21,6 +22,8 @@ class SceneWindow {
   // Shows or hides the mouse cursor; a hidden cursor in the game also takes
   // the mouse in relative mode so movement never stops at a screen edge.
   virtual void ShowCursor(bool show) = 0;
+  // The window has the keyboard and mouse (losing it pauses a game).
+  virtual bool HasFocus() { return true; }
 };
 
 struct SceneServices {
@@ -42,6 +45,9 @@ struct SceneServices {
   // wires the network in, every registration fails.
   std::function<int32_t(const RankingEntry& row, int32_t reachedLevel, const ReplayStore& store)>
       registerOnline = [](const RankingEntry&, int32_t, const ReplayStore&) { return -1; };
+  // The player's sound settings as read at start; saveSettings keeps a change.
+  PlayerSettings settings{};
+  std::function<void(const PlayerSettings&)> saveSettings = [](const PlayerSettings&) {};
 };
 
 }  // namespace quadrel

@@ -3,6 +3,7 @@
 # Tests drive them on the headless services.
 add_library(quadrel_scenes STATIC
   scenes/FramedScene.cpp
+  scenes/GamePause.cpp
   scenes/GameSceneTick.cpp
   scenes/RankingScene.cpp
   scenes/ReplaySelectScene.cpp

@@ -1,7 +1,7 @@
 // Pictures of the real scenes with the game's own assets, drawn through
 // OpenGL on a private Xvfb display and kept as PNG files for people to look
 // at: the title, the level banner, play with two balls, an option bar and a
-// falling item, the game-over screen, a replay in playback, the ranking's
+// falling item, the game-over screen, a paused game, a replay in playback, the ranking's
 // name entry, its question to save the replay and its table alone, and the
 // replay list with readable and unreadable rows.
 #include <SDL.h>
@@ -54,7 +54,9 @@ class Screenshots : public ::testing::Test {
     fs::current_path(dir_);
     rig_ = std::make_unique<Rig>(*graphics_);
     rig_->ctx.fullScreen = 0;
-    ASSERT_EQ(graphics_->InitDirect3D(0), 0);
+    // The program starts on the title, whose first tick creates the device and
+    // runs its load step; every other scene is entered after it.
+    ASSERT_EQ(rig_->title.Initialise(rig_->ctx), 0);
   }
   void TearDown() override {
     rig_.reset();
@@ -90,6 +92,11 @@ class Screenshots : public ::testing::Test {
       clock.Advance(16);
     }
     void Draw() { gameScene.Draw(ctx); }
+    // The title hands over: the game's first tick runs its load step.
+    int32_t EnterGame() {
+      ctx.scene = Game;
+      return gameScene.Initialise(ctx);
+    }
   };
 
   // Keeps the last drawn picture as NAME.png and returns it for checks.
@@ -174,7 +181,7 @@ TEST_F(Screenshots, Title) {
 TEST_F(Screenshots, LevelIntroOfTheFirstLevel) {
   Rig& r = *rig_;
   r.ctx.replayMode = Recording;
-  ASSERT_EQ(r.gameScene.Initialise(r.ctx), 0);
+  ASSERT_EQ(r.EnterGame(), 0);
   for (int i = 0; i < 64; ++i) r.GameFrame();
   r.Draw();
   Keep("level_intro");
@@ -185,7 +192,7 @@ TEST_F(Screenshots, LevelIntroOfTheFirstLevel) {
 TEST_F(Screenshots, PlayWithTwoBallsAnOptionBarAndAFallingItem) {
   Rig& r = *rig_;
   r.ctx.replayMode = Recording;
-  ASSERT_EQ(r.gameScene.Initialise(r.ctx), 0);
+  ASSERT_EQ(r.EnterGame(), 0);
   while (r.ctx.phase == LevelIntro) r.GameFrame();
   r.input.mouse.lX = -40;
   r.GameFrame();
@@ -213,7 +220,7 @@ TEST_F(Screenshots, PlayWithTwoBallsAnOptionBarAndAFallingItem) {
 TEST_F(Screenshots, GameOver) {
   Rig& r = *rig_;
   r.ctx.replayMode = Recording;
-  ASSERT_EQ(r.gameScene.Initialise(r.ctx), 0);
+  ASSERT_EQ(r.EnterGame(), 0);
   while (r.ctx.phase == LevelIntro) r.GameFrame();
   r.ctx.ballStock = 3;
   r.ctx.ballsLaunched = 3;
@@ -225,13 +232,39 @@ TEST_F(Screenshots, GameOver) {
   EXPECT_GT(Near(180, 220, 460, 255, Rgb{150, 100, 255}, 90), 300);  // "G A M E   O V E R"
 }
 
+TEST_F(Screenshots, PausedGameWithTheSoundLevelShown) {
+  Rig& r = *rig_;
+  r.ctx.replayMode = Recording;
+  ASSERT_EQ(r.gameScene.Initialise(r.ctx), 0);
+  while (r.ctx.phase == LevelIntro) r.GameFrame();
+  r.input.mouse.lX = 60;
+  r.GameFrame();
+  r.input.Button(true);
+  r.GameFrame();
+  r.input.Button(false);
+  for (int i = 0; i < 40; ++i) r.GameFrame();
+  r.Draw();  // the last frame before the pause
+  r.input.keys.keys[playerKey::P] = 0x80;
+  r.gameScene.StepInput(r.ctx);
+  r.input.keys.keys[playerKey::P] = 0;
+  ASSERT_TRUE(r.gameScene.pause().Paused());
+  r.input.keys.keys[playerKey::Minus] = 0x80;  // the sound level, shown for a second
+  r.gameScene.StepInput(r.ctx);
+  r.Draw();
+  Keep("paused");
+  EXPECT_GT(Near(200, 215, 440, 255, Rgb{150, 200, 255}, 90), 300);  // "P A U S E"
+  EXPECT_GT(Near(240, 258, 400, 282, Rgb{255, 255, 0}, 90), 100);    // "[ P ] to resume"
+  EXPECT_GT(Near(250, 2, 390, 26, Rgb{255, 255, 0}, 90), 60);        // "VOLUME 9 / 10"
+  EXPECT_GT(Near(0, 0, 180, 32, Rgb{0, 75, 128}, 60), 50);           // the score, dimmed
+}
+
 TEST_F(Screenshots, ReplayInPlayback) {
   Rig& r = *rig_;
   const std::string name = "07378920_20050513_101134.rep";
   fs::copy_file(fs::path(QUADREL_GOLDEN_DIR) / name, dir_ / "replay" / name);
   r.ctx.replayMode = Playback;
   std::snprintf(r.ctx.replayFileName, sizeof r.ctx.replayFileName, "%s", name.c_str());
-  ASSERT_EQ(r.gameScene.Initialise(r.ctx), 0);
+  ASSERT_EQ(r.EnterGame(), 0);
   while (r.ctx.frameNumber < 2400) r.GameFrame();
   // The notice pulses; draw it at full strength.
   r.game.vars.replayBlink = 0;
@@ -239,6 +272,46 @@ TEST_F(Screenshots, ReplayInPlayback) {
   Keep("replay");
   EXPECT_EQ(r.ctx.gapMarker, 0.0);
   EXPECT_GT(Near(520, 458, 626, 480, Rgb{0, 50, 255}, 90), 60);  // "Replay Mode"
+}
+
+// Alt+Enter to full screen in the middle of a game: the picture drawn right
+// after it, with nothing moved, keeps the blocks' highlights and blending.
+TEST_F(Screenshots, AltEnterKeepsTheLookOfTheField) {
+  Rig& r = *rig_;
+  r.ctx.replayMode = Recording;
+  ASSERT_EQ(r.EnterGame(), 0);
+  while (r.ctx.phase == LevelIntro || r.game.vars.clock.fadeAlpha != 0) r.GameFrame();
+  r.GameFrame();
+  r.Draw();
+  Keep("alt_enter_before");
+  const std::vector<uint8_t> before = picture_;
+  r.input.keys.keys[key::LeftAlt] = 0x80;
+  r.input.keys.keys[key::Enter] = 0x80;
+  r.gameScene.StepInput(r.ctx);  // the switch, without moving anything
+  ASSERT_EQ(r.ctx.fullScreen, 1);
+  r.Draw();
+  Keep("alt_enter_after");
+  // The field's upper part holds the blocks; the brightest of them are
+  // the specular highlights.
+  int changed = 0, brightBefore = 0, brightAfter = 0;
+  for (int y = 40; y < 300; ++y)
+    for (int x = 100; x < 540; ++x) {
+      const size_t i = (static_cast<size_t>(y) * 640 + x) * 4;
+      int diff = 0, sumBefore = 0, sumAfter = 0;
+      for (int c = 0; c < 3; ++c) {
+        diff += std::abs(before[i + c] - picture_[i + c]);
+        sumBefore += before[i + c];
+        sumAfter += picture_[i + c];
+      }
+      if (diff > 24) ++changed;
+      if (sumBefore > 600) ++brightBefore;
+      if (sumAfter > 600) ++brightAfter;
+    }
+  std::printf("field pixels changed %d, bright before %d, after %d\n", changed, brightBefore,
+              brightAfter);
+  EXPECT_GT(brightBefore, 50);
+  EXPECT_LT(changed, 200);
+  EXPECT_NEAR(brightAfter, brightBefore, brightBefore / 10 + 5);
 }
 
 TEST_F(Screenshots, RankingNameEntry) {

@@ -1,0 +1,119 @@
+#include "scenes/GamePause.hpp"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace quadrel {
+
+void GamePause::Enter() {
+  paused_ = false;
+  held_ = false;
+  redraw_ = false;
+  noticeShown_ = false;
+  hadFocus_ = s_.window.HasFocus();
+  // Keys still down from the previous scene are no press.
+  std::fill(std::begin(previous_.keys), std::end(previous_.keys), uint8_t{0x80});
+  sound_.PauseAllSound(false);
+  sound_.SetPlayerVolume(s_.settings.volume, s_.settings.muted);
+}
+
+bool GamePause::Pressed(const KeyboardState& keys, int code) const {
+  return IsDown(keys.keys[code]) && !IsDown(previous_.keys[code]);
+}
+
+void GamePause::TakeKeys(AppContext& ctx, const KeyboardState& keys) {
+  held_ = paused_;
+  if (Pressed(keys, playerKey::M)) ChangeSound(true, 0);
+  if (Pressed(keys, playerKey::Plus) || Pressed(keys, playerKey::PadPlus)) ChangeSound(false, 1);
+  if (Pressed(keys, playerKey::Minus) || Pressed(keys, playerKey::PadMinus)) ChangeSound(false, -1);
+
+  // A recorded game would lose its ball while the player is elsewhere; a
+  // playback may run on.
+  const bool focused = s_.window.HasFocus();
+  const bool focusLost = hadFocus_ && !focused;
+  hadFocus_ = focused;
+  if (Pressed(keys, playerKey::P)) {
+    if (paused_) {
+      Resume(ctx);
+    } else {
+      Pause();
+    }
+  } else if (focusLost && ctx.replayMode == Recording) {
+    Pause();
+  }
+  previous_ = keys;
+}
+
+void GamePause::Pause() {
+  if (paused_) return;
+  paused_ = true;
+  held_ = true;
+  redraw_ = true;
+  sound_.PauseAllSound(true);
+  s_.window.ShowCursor(true);
+}
+
+void GamePause::Resume(const AppContext& ctx) {
+  if (!paused_) return;
+  paused_ = false;
+  held_ = true;  // the step that resumes is no step of the game yet
+  redraw_ = true;
+  sound_.PauseAllSound(false);
+  s_.window.ShowCursor(ctx.fullScreen == 0);
+}
+
+void GamePause::Leave() {
+  paused_ = false;
+  held_ = true;
+  redraw_ = true;
+  sound_.PauseAllSound(false);
+}
+
+void GamePause::ChangeSound(bool mute, int32_t step) {
+  PlayerSettings& settings = s_.settings;
+  if (mute) {
+    settings.muted = !settings.muted;
+  } else {
+    // Stepping the level also brings the sound back.
+    settings.volume = std::clamp(settings.volume + step, 0, kVolumeSteps);
+    settings.muted = false;
+  }
+  sound_.SetPlayerVolume(settings.volume, settings.muted);
+  s_.saveSettings(settings);
+  noticeUntil_ = s_.clock.Milliseconds() + kVolumeNoticeTime;
+  noticeShown_ = true;
+  redraw_ = true;
+}
+
+bool GamePause::DrawDue() {
+  const uint32_t now = s_.clock.Milliseconds();
+  if (!redraw_ && now - lastDraw_ < kPausedFramePeriod) return false;
+  redraw_ = false;
+  lastDraw_ = now;
+  return true;
+}
+
+void GamePause::Layout(HudLayout& out) {
+  if (paused_) {
+    std::snprintf(out.AddShadowed(HudFont::Big, 320, 220, textFormat::Center, 0xFF96C8FF).text,
+                  sizeof(HudText::text), "P A U S E");
+    std::snprintf(out.Add(HudFont::Small, 320, 260, textFormat::Center, 0xFFFFFF00).text,
+                  sizeof(HudText::text), "[ P ] to resume");
+  }
+  if (noticeShown_) {
+    const uint32_t now = s_.clock.Milliseconds();
+    if (static_cast<int32_t>(noticeUntil_ - now) <= 0) {
+      noticeShown_ = false;
+      return;
+    }
+    const PlayerSettings& settings = s_.settings;
+    HudText& t = out.Add(HudFont::Small, 320, 4, textFormat::Center, 0xFFFFFF00);
+    if (settings.muted) {
+      std::snprintf(t.text, sizeof t.text, "SOUND OFF");
+    } else {
+      std::snprintf(t.text, sizeof t.text, "VOLUME %d / %d", settings.volume, kVolumeSteps);
+    }
+  }
+}
+
+}  // namespace quadrel

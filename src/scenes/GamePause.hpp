@@ -1,0 +1,74 @@
+// The player's own controls in the game scene, beside the simulation: P
+// pauses and resumes (a recorded game also pauses when the window loses the
+// focus), M mutes, - and + step the sound level. While paused the steps only
+// read the keys: nothing is simulated or recorded, the sound holds, the
+// cursor is free and the frozen field is drawn a few times a second.
+#pragma once
+
+#include <cstdint>
+
+#include "game/GameHud.hpp"
+#include "scenes/SceneServices.hpp"
+
+namespace quadrel {
+
+// Key codes of the player's controls (by key position, as every key code).
+namespace playerKey {
+constexpr int P = 0x19;
+constexpr int M = 0x32;
+constexpr int Minus = 0x0C;
+constexpr int Plus = 0x0D;  // the "=" key, "+" with Shift
+constexpr int PadMinus = 0x4A;
+constexpr int PadPlus = 0x4E;
+}  // namespace playerKey
+
+// A paused field is redrawn this often (milliseconds); a change redraws at once.
+constexpr uint32_t kPausedFramePeriod = 500;
+// How long the sound level stays on the screen after a change.
+constexpr uint32_t kVolumeNoticeTime = 1000;
+// The frozen field is dimmed under the pause banner.
+constexpr uint32_t kPauseDimColour = 0x80000000;
+
+class GamePause {
+ public:
+  GamePause(SceneServices& services, GameSound& sound) : s_(services), sound_(sound) {}
+
+  // Scene entry: running, the sound going at the player's level.
+  void Enter();
+  // This step's keys, read before the game's input: the sound keys, P, and
+  // the loss of the focus. Afterwards Held() says whether the step is held.
+  void TakeKeys(AppContext& ctx, const KeyboardState& keys);
+  // A step that reads no keys (a fade-out) is held only when paused.
+  void NoKeys() { held_ = paused_; }
+  void Pause();
+  void Resume(const AppContext& ctx);
+  // Leaving the scene from a pause (Backspace): the sound goes on, the next
+  // scene sets its cursor.
+  void Leave();
+
+  bool Paused() const { return paused_; }
+  // The step only reads the keys: paused, or the step that resumed.
+  bool Held() const { return held_; }
+  // A held step draws after a change, else every kPausedFramePeriod.
+  bool DrawDue();
+  // "P A U S E" and its hint while paused; the sound level for a second
+  // after a change.
+  void Layout(HudLayout& out);
+
+ private:
+  bool Pressed(const KeyboardState& keys, int code) const;
+  void ChangeSound(bool mute, int32_t step);
+
+  SceneServices& s_;
+  GameSound& sound_;
+  bool paused_ = false;
+  bool held_ = false;
+  bool redraw_ = false;
+  bool hadFocus_ = true;
+  uint32_t lastDraw_ = 0;
+  uint32_t noticeUntil_ = 0;
+  bool noticeShown_ = false;
+  KeyboardState previous_{};
+};
+
+}  // namespace quadrel
