@@ -7,7 +7,7 @@
 
 #include "game/Field.hpp"
 #include "game/GameMain.hpp"
-#include "replay/ReplayCheck.hpp"
+#include "verify/ReplayCheck.hpp"
 #include "replay/ReplayStore.hpp"
 
 using namespace quadrel;

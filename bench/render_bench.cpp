@@ -15,8 +15,8 @@
 
 #include "SampleAssets.hpp"
 #include "XvfbDisplay.hpp"
-#include "platform/GameWindow.hpp"
-#include "platform/GlGraphics.hpp"
+#include "platform/render/GameWindow.hpp"
+#include "platform/render/GlGraphics.hpp"
 
 using namespace quadrel;
 using namespace quadrel::render;

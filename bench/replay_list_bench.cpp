@@ -11,7 +11,7 @@
 #include <fstream>
 #include <string>
 
-#include "platform/HeadlessGraphics.hpp"
+#include "platform/render/HeadlessGraphics.hpp"
 #include "replay/ReplayStore.hpp"
 #include "scenes/ReplaySelectScene.hpp"
 

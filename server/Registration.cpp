@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "replay/ReplayCheck.hpp"
+#include "verify/ReplayCheck.hpp"
 #include "replay/ReplayStore.hpp"
 
 namespace quadrel::server {

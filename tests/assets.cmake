@@ -1,12 +1,9 @@
 # The generated game assets: models through Assimp with the game's loader
 # flags, pictures' DDS headers, sounds through the WAVE reader and libvorbisfile.
 if(TARGET quadrel-assets)
-  find_package(assimp REQUIRED)
-  find_package(PkgConfig REQUIRED)
-  pkg_check_modules(VORBISFILE REQUIRED IMPORTED_TARGET vorbisfile vorbis ogg)
 
   add_library(asset_files STATIC assets/AssetFiles.cpp)
-  target_link_libraries(asset_files PUBLIC PkgConfig::VORBISFILE)
+  target_link_libraries(asset_files PUBLIC PkgConfig::QUADREL_VORBISFILE)
   target_compile_definitions(asset_files PUBLIC QUADREL_RUNTIME_DIR="${QUADREL_RUNTIME_DIR}")
 
   add_executable(asset_tests

@@ -8,7 +8,8 @@ target_link_libraries(determinism_tests PRIVATE quadrel_core GTest::gtest GTest:
 gtest_discover_tests(determinism_tests DISCOVERY_TIMEOUT 60)
 
 add_test(NAME core_calls_no_maths_library
-  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/determinism/core_maths_check.sh $<TARGET_FILE:quadrel_core>)
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/determinism/core_maths_check.sh $<TARGET_FILE:quadrel_game>
+          $<TARGET_FILE:quadrel_replay> $<TARGET_FILE:quadrel_verify> $<TARGET_FILE:quadrel_base>)
 
 # The replay check page's entry point, built natively.
 add_executable(web_verify_tests web/verify_api_test.cpp ${PROJECT_SOURCE_DIR}/web/VerifyApi.cpp)

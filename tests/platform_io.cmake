@@ -5,11 +5,7 @@ add_executable(platform_io_tests
   platform/io_sound_test.cpp
   platform/SoundFiles.cpp
 )
-find_package(SDL2 REQUIRED CONFIG)
-find_package(SDL2_mixer REQUIRED CONFIG)
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(QUADREL_VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbisfile vorbis ogg)
 target_link_libraries(platform_io_tests PRIVATE
-  quadrel_io SDL2_mixer::SDL2_mixer PkgConfig::QUADREL_VORBISENC GTest::gtest_main)
+  quadrel_io quadrel_core SDL2_mixer::SDL2_mixer PkgConfig::QUADREL_VORBISENC PkgConfig::QUADREL_VORBISFILE GTest::gtest_main)
 gtest_discover_tests(platform_io_tests DISCOVERY_TIMEOUT 60
   PROPERTIES ENVIRONMENT "SDL_AUDIODRIVER=dummy")

@@ -15,10 +15,8 @@ gtest_discover_tests(scene_tests DISCOVERY_TIMEOUT 60)
 
 # The real program driven like a player under Xvfb (screenshots read by the probe).
 if(TARGET quadrel)
-  find_package(PkgConfig REQUIRED)
-  pkg_check_modules(QUADREL_PROBE_STB REQUIRED IMPORTED_TARGET stb)
   add_executable(quadrel-screen-probe scenes/screen_probe.cpp)
-  target_link_libraries(quadrel-screen-probe PRIVATE PkgConfig::QUADREL_PROBE_STB)
+  target_link_libraries(quadrel-screen-probe PRIVATE PkgConfig::QUADREL_STB)
   add_test(NAME game_e2e
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/scenes/game_e2e.sh $<TARGET_FILE:quadrel> ${QUADREL_RUNTIME_DIR}
             $<TARGET_FILE:quadrel-screen-probe> ${CMAKE_BINARY_DIR}/screenshots/e2e)

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "replay/ReplayCheck.hpp"
+#include "verify/ReplayCheck.hpp"
 #include "replay/ReplayStore.hpp"
 
 namespace quadrel {

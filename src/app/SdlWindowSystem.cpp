@@ -2,7 +2,7 @@
 
 #include <SDL.h>
 
-#include "platform/GameWindow.hpp"
+#include "platform/render/GameWindow.hpp"
 
 namespace quadrel::app {
 

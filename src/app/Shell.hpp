@@ -9,9 +9,9 @@
 #include <cstdint>
 
 #include "game/AppContext.hpp"
-#include "game/Diagnostics.hpp"
+#include "base/Diagnostics.hpp"
 #include "scenes/Scene.hpp"
-#include "platform/Clock.hpp"
+#include "platform/render/Clock.hpp"
 
 namespace quadrel::app {
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "game/Field.hpp"
+#include "game/GameInput.hpp"
 #include "game/Physics.hpp"
 #include "replay/ReplayStore.hpp"
 
@@ -151,6 +152,14 @@ void EnterGameState(GameScene& g, const std::string* playbackPath) {
     g.replay.ReadInputFrame(v.nextFrame);
   }
   BeginFadeIn(v.clock);
+}
+
+bool SimulationStep(GameScene& g, const MouseState& mouse, const KeyboardState& keyboard) {
+  GameInputWith(g, mouse, keyboard);
+  const bool leaving = g.vars.clock.nextScene >= 0;
+  GameUpdate(g);
+  g.ctx.frameNumber += 1;
+  return leaving;
 }
 
 void GameUpdate(GameScene& g) {

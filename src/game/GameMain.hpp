@@ -14,8 +14,13 @@ void GameReset(GameScene& g);
 // music are the caller's. A playback reads "replay/<replayFileName>", or
 // playbackPath when one is given (tools that check files anywhere).
 void EnterGameState(GameScene& g, const std::string* playbackPath = nullptr);
-// One simulation step (after GameInput).
+// The update part of a step (after GameInput).
 void GameUpdate(GameScene& g);
+// One whole simulation step, as the game scene, the replay check and the
+// tests all run it: the input (live, or the recorded one in a playback), the
+// update, the frame count. Returns true when the input asked to leave the
+// game scene.
+bool SimulationStep(GameScene& g, const MouseState& mouse, const KeyboardState& keyboard);
 
 // score += points, wrapping as a 32-bit two's complement number.
 inline int32_t WrappingAdd(int32_t a, int32_t b) {

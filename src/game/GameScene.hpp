@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "base/GamePorts.hpp"
 #include "game/AppContext.hpp"
 #include "game/FixedStepClock.hpp"
 #include "game/Random.hpp"
@@ -12,36 +13,6 @@
 namespace quadrel {
 
 class ReplayStore;
-
-// Sounds the simulation starts; the platform layer plays them.
-class GameSound {
- public:
-  virtual ~GameSound() = default;
-  virtual void PlayHitSound() {}
-  virtual void PlayBarSound() {}
-  // Intro once, then the loop queued behind it.
-  virtual void StartMusic() {}
-  virtual void StopAllSound() {}
-  // The player's controls, outside the simulation: everything held while the
-  // game is paused, and the level of all sound (0..10, 10 = as mixed) or muted.
-  virtual void PauseAllSound(bool) {}
-  virtual void SetPlayerVolume(int32_t, bool) {}
-};
-
-// Mouse and keyboard as the input device reports them.
-class GameInputDevice {
- public:
-  virtual ~GameInputDevice() = default;
-  virtual void ReadMouse(MouseState& state) = 0;
-  virtual void ReadKeyboard(KeyboardState& state) = 0;
-};
-
-// Alt+Enter: the scene's display-mode change (device switch and reload).
-class DisplayModeSwitch {
- public:
-  virtual ~DisplayModeSwitch() = default;
-  virtual void ChangeMode(AppContext& ctx) = 0;
-};
 
 constexpr double kStepLength = 1000.0 / 60.0;      // 16.666666666666668
 constexpr double kSlowStepLength = 1000.0 / 30.0;  // 33.333333333333336

@@ -5,6 +5,9 @@
 #include <array>
 #include <cstdint>
 
+#include "base/GamePorts.hpp"
+#include "replay/ReplayFormat.hpp"
+
 namespace quadrel {
 
 enum SceneId : int32_t { Title = 0, Game = 1, Ranking = 2, ReplaySelect = 3 };
@@ -23,7 +26,6 @@ constexpr int kBarCount = 3;
 constexpr int kBallSlots = 15;
 constexpr int kBlockCount = 100;
 constexpr int kItemSlots = 10;
-constexpr int kLevelCount = 5;
 constexpr int kHistoryLength = 10;
 
 struct Bar {
@@ -62,42 +64,5 @@ struct Item {
   int32_t caught;
   int32_t kind;
 };
-
-// The input device's mouse record: relative movement and eight button bytes.
-struct MouseState {
-  int32_t lX, lY, lZ;
-  uint8_t rgbButtons[8];
-};
-static_assert(sizeof(MouseState) == 20);
-
-// 256 key bytes indexed by input-device key code; a set top bit means down.
-struct KeyboardState {
-  uint8_t keys[256];
-};
-
-// Key codes the scenes read.
-namespace key {
-constexpr int Escape = 0x01;
-constexpr int Backspace = 0x0E;
-constexpr int Enter = 0x1C;
-constexpr int LeftAlt = 0x38;
-constexpr int RightAlt = 0xB8;
-constexpr int Up = 0xC8;
-constexpr int Left = 0xCB;
-constexpr int Right = 0xCD;
-constexpr int Down = 0xD0;
-}  // namespace key
-
-inline bool IsDown(uint8_t b) { return b != 0; }
-
-// One step's input as stored in a replay (12 bytes on disk, little-endian).
-struct InputFrame {
-  int16_t dx;
-  uint8_t button;
-  uint8_t reserved;
-  int32_t frame;
-  int32_t score;
-};
-static_assert(sizeof(InputFrame) == 12);
 
 }  // namespace quadrel

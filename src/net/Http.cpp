@@ -17,7 +17,7 @@
 #include <cstring>
 #include <new>
 
-#include "game/Diagnostics.hpp"
+#include "base/Diagnostics.hpp"
 
 namespace quadrel {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "game/Diagnostics.hpp"
+#include "base/Diagnostics.hpp"
 
 #ifndef QUADREL_RANKING_HOST
 #define QUADREL_RANKING_HOST "localhost"

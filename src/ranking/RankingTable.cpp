@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/Diagnostics.hpp"
+#include "base/Diagnostics.hpp"
 
 namespace quadrel {
 namespace {

@@ -8,7 +8,7 @@
 
 
 #include "files/SafeFile.hpp"
-#include "game/Diagnostics.hpp"
+#include "base/Diagnostics.hpp"
 
 namespace quadrel {
 

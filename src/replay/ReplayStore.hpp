@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "game/Types.hpp"
+#include "replay/ReplayFormat.hpp"
 
 namespace quadrel {
 

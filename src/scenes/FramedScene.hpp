@@ -4,7 +4,7 @@
 // anything drawn over the fade, end the frame.
 #pragma once
 
-#include "platform/Graphics.hpp"
+#include "platform/render/Graphics.hpp"
 #include "scenes/Scene.hpp"
 
 namespace quadrel {

@@ -1,6 +1,6 @@
 #include "scenes/GameSceneTick.hpp"
 
-#include "game/Diagnostics.hpp"
+#include "base/Diagnostics.hpp"
 #include "game/GameInput.hpp"
 #include "game/GameMain.hpp"
 #include "scenes/SceneSetup.hpp"

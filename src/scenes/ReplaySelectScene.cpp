@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "game/Diagnostics.hpp"
+#include "base/Diagnostics.hpp"
 #include "scenes/SceneSetup.hpp"
 
 namespace quadrel {

@@ -6,7 +6,7 @@
 
 #include "game/AppContext.hpp"
 #include "game/FixedStepClock.hpp"
-#include "platform/Clock.hpp"
+#include "platform/render/Clock.hpp"
 
 namespace quadrel {
 

@@ -10,8 +10,8 @@
 
 #include "files/PlayerSettings.hpp"
 #include "game/GameScene.hpp"
-#include "platform/Clock.hpp"
-#include "platform/Graphics.hpp"
+#include "platform/render/Clock.hpp"
+#include "platform/render/Graphics.hpp"
 #include "ranking/RankingTable.hpp"
 
 namespace quadrel {

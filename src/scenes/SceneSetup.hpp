@@ -3,7 +3,7 @@
 // camera at (0, 20, -70) looking at (0, 25, 0).
 #pragma once
 
-#include "platform/Graphics.hpp"
+#include "platform/render/Graphics.hpp"
 
 namespace quadrel {
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "game/Diagnostics.hpp"
+#include "base/Diagnostics.hpp"
 #include "replay/ReplayStore.hpp"
 
 namespace quadrel {

@@ -42,9 +42,7 @@ struct World {
     m.lX = dx;
     m.rgbButtons[0] = button ? 0x80 : 0;
     KeyboardState none{};
-    GameInputWith(g, m, keys ? *keys : none);
-    GameUpdate(g);
-    ctx.frameNumber += 1;
+    SimulationStep(g, m, keys ? *keys : none);
   }
   void Steps(int n) {
     for (int i = 0; i < n; ++i) Step();

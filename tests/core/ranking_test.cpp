@@ -12,7 +12,7 @@
 #include <sstream>
 #include <vector>
 
-#include "game/Diagnostics.hpp"
+#include "base/Diagnostics.hpp"
 #include "ranking/RankingTable.hpp"
 
 namespace fs = std::filesystem;

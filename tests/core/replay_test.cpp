@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "GameFixture.hpp"
-#include "game/Diagnostics.hpp"
-#include "replay/ReplayCheck.hpp"
+#include "base/Diagnostics.hpp"
+#include "verify/ReplayCheck.hpp"
 
 namespace fs = std::filesystem;
 
@@ -184,9 +184,7 @@ TEST_F(ReplayFiles, PlaybackAppliesRecordedFramesMarksGapsAndSlowsOnTheRightButt
   live.lX = 500;  // the live mouse is ignored
   live.rgbButtons[1] = 0x80;
   for (int f = 0; f < 3; ++f) {
-    GameInputWith(w->g, live, KeyboardState{});
-    GameUpdate(w->g);
-    w->ctx.frameNumber += 1;
+    SimulationStep(w->g, live, KeyboardState{});
   }
   EXPECT_DOUBLE_EQ(w->ctx.bars[0].x, 5.0);
   EXPECT_EQ(w->g.vars.clock.stepLength, 1000.0 / 30.0);

@@ -3,8 +3,8 @@
 # alike whatever C library (and sin/cos variant) the machine has. sqrt and
 # the four operations are exact in IEEE 754 and allowed.
 set -u
-archive=$1
-symbols=$(nm -u --format=posix "$archive" | awk 'NF >= 2 && $2 == "U" {print $1}' | sort -u)
+archive="$*"
+symbols=$(nm -u --format=posix "$@" | awk 'NF >= 2 && $2 == "U" {print $1}' | sort -u)
 if [ -z "$symbols" ]; then
   echo "no undefined symbols read from $archive: cannot check"; exit 1
 fi

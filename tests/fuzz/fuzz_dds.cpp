@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Picture.hpp"
+#include "platform/render/Picture.hpp"
 
 using namespace quadrel::render;
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "replay/ReplayCheck.hpp"
+#include "verify/ReplayCheck.hpp"
 #include "replay/ReplayStore.hpp"
 
 using namespace quadrel;

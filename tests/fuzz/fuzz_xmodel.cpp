@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/MeshData.hpp"
-#include "platform/XModelCheck.hpp"
+#include "platform/render/MeshData.hpp"
+#include "platform/render/XModelCheck.hpp"
 
 using namespace quadrel::render;
 

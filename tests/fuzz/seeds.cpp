@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Picture.hpp"
+#include "platform/render/Picture.hpp"
 #include "replay/ReplayStore.hpp"
 
 namespace fs = std::filesystem;

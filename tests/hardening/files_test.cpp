@@ -6,7 +6,7 @@
 
 #include "TempFolder.hpp"
 #include "files/SafeFile.hpp"
-#include "replay/ReplayCheck.hpp"
+#include "verify/ReplayCheck.hpp"
 #include "replay/ReplayStore.hpp"
 
 namespace quadrel::test {

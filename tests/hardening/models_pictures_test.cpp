@@ -6,9 +6,9 @@
 #include <cstring>
 
 #include "TempFolder.hpp"
-#include "platform/MeshData.hpp"
-#include "platform/Picture.hpp"
-#include "platform/XModelCheck.hpp"
+#include "platform/render/MeshData.hpp"
+#include "platform/render/Picture.hpp"
+#include "platform/render/XModelCheck.hpp"
 
 namespace quadrel::test {
 namespace {

@@ -9,7 +9,7 @@
 #include "../core/GameFixture.hpp"
 #include "TempFolder.hpp"
 #include "files/SafeFile.hpp"
-#include "game/Diagnostics.hpp"
+#include "base/Diagnostics.hpp"
 
 namespace quadrel::test {
 namespace {

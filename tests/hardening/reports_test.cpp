@@ -2,7 +2,7 @@
 // the box the player sees names the file too.
 #include <gtest/gtest.h>
 
-#include "game/Diagnostics.hpp"
+#include "base/Diagnostics.hpp"
 
 namespace quadrel::test {
 namespace {

@@ -13,9 +13,9 @@
 #include "XvfbDisplay.hpp"
 #include "app/SdlWindowSystem.hpp"
 #include "game/GameMain.hpp"
-#include "platform/GameWindow.hpp"
-#include "platform/HeadlessGraphics.hpp"
-#include "platform/Input.hpp"
+#include "platform/render/GameWindow.hpp"
+#include "platform/render/HeadlessGraphics.hpp"
+#include "platform/input/Input.hpp"
 #include "replay/ReplayStore.hpp"
 #include "scenes/GameSceneTick.hpp"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "game/Diagnostics.hpp"
+#include "base/Diagnostics.hpp"
 
 namespace quadrel::test {
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/WaveImage.hpp"
+#include "platform/audio/WaveImage.hpp"
 
 namespace quadrel::io::test {
 namespace {

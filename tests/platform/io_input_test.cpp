@@ -8,8 +8,8 @@
 
 #include "game/GameInput.hpp"
 #include "game/GameMain.hpp"
-#include "platform/Input.hpp"
-#include "platform/KeyCodes.hpp"
+#include "platform/input/Input.hpp"
+#include "platform/input/KeyCodes.hpp"
 #include "replay/ReplayStore.hpp"
 
 namespace quadrel::io {

@@ -15,11 +15,11 @@
 #include <vector>
 
 #include "SoundFiles.hpp"
-#include "game/Diagnostics.hpp"
-#include "platform/MessageBox.hpp"
-#include "platform/MixerSound.hpp"
-#include "platform/Sound.hpp"
-#include "platform/WaveImage.hpp"
+#include "base/Diagnostics.hpp"
+#include "platform/dialog/MessageBox.hpp"
+#include "platform/audio/MixerSound.hpp"
+#include "platform/audio/Sound.hpp"
+#include "platform/audio/WaveImage.hpp"
 
 namespace quadrel::io {
 namespace {

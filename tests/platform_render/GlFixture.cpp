@@ -7,8 +7,8 @@
 #include <stb_image_write.h>
 
 #include "XvfbDisplay.hpp"
-#include "platform/D3DMath.hpp"
-#include "platform/GameWindow.hpp"
+#include "platform/render/D3DMath.hpp"
+#include "platform/render/GameWindow.hpp"
 
 namespace quadrel::testing {
 

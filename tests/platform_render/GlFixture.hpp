@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "SampleAssets.hpp"
-#include "platform/GlGraphics.hpp"
+#include "platform/render/GlGraphics.hpp"
 
 struct SDL_Window;
 

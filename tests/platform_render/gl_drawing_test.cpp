@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "GlFixture.hpp"
-#include "platform/D3DMath.hpp"
-#include "platform/DeviceState.hpp"
+#include "platform/render/D3DMath.hpp"
+#include "platform/render/DeviceState.hpp"
 
 namespace quadrel::testing {
 namespace {

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "SampleAssets.hpp"
-#include "game/Diagnostics.hpp"
-#include "platform/D3DMath.hpp"
-#include "platform/FontFace.hpp"
-#include "platform/GameWindow.hpp"
-#include "platform/HeadlessGraphics.hpp"
-#include "platform/MeshData.hpp"
-#include "platform/Picture.hpp"
+#include "base/Diagnostics.hpp"
+#include "platform/render/D3DMath.hpp"
+#include "platform/render/FontFace.hpp"
+#include "platform/render/GameWindow.hpp"
+#include "platform/render/HeadlessGraphics.hpp"
+#include "platform/render/MeshData.hpp"
+#include "platform/render/Picture.hpp"
 
 namespace quadrel::render {
 namespace {

@@ -11,8 +11,8 @@
 #include "SampleAssets.hpp"
 #include "app/Shell.hpp"
 #include "app/SingleInstance.hpp"
-#include "platform/Clock.hpp"
-#include "platform/HeadlessGraphics.hpp"
+#include "platform/render/Clock.hpp"
+#include "platform/render/HeadlessGraphics.hpp"
 #include "scenes/FramedScene.hpp"
 #include "scenes/SceneSetup.hpp"
 

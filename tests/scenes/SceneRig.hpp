@@ -8,7 +8,7 @@
 #include <string>
 
 #include "game/GameMain.hpp"
-#include "platform/HeadlessGraphics.hpp"
+#include "platform/render/HeadlessGraphics.hpp"
 #include "replay/ReplayStore.hpp"
 #include "scenes/GameSceneTick.hpp"
 #include "scenes/TitleScene.hpp"

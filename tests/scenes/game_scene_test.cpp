@@ -5,9 +5,9 @@
 #include <fstream>
 
 #include "SceneRig.hpp"
-#include "game/Diagnostics.hpp"
+#include "base/Diagnostics.hpp"
 #include "game/Physics.hpp"
-#include "replay/ReplayCheck.hpp"
+#include "verify/ReplayCheck.hpp"
 
 namespace fs = std::filesystem;
 

@@ -17,7 +17,7 @@
 
 #include "app/Shell.hpp"
 #include "game/GameMain.hpp"
-#include "platform/HeadlessGraphics.hpp"
+#include "platform/render/HeadlessGraphics.hpp"
 #include "replay/ReplayStore.hpp"
 #include "scenes/GameSceneTick.hpp"
 

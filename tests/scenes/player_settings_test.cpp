@@ -10,8 +10,8 @@
 #include <fstream>
 
 #include "files/PlayerSettings.hpp"
-#include "platform/MixerSound.hpp"
-#include "platform/Sound.hpp"
+#include "platform/audio/MixerSound.hpp"
+#include "platform/audio/Sound.hpp"
 
 namespace fs = std::filesystem;
 

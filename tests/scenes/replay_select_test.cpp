@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "SceneRig.hpp"
-#include "game/Diagnostics.hpp"
+#include "base/Diagnostics.hpp"
 #include "scenes/ReplaySelectScene.hpp"
 
 namespace fs = std::filesystem;

@@ -14,8 +14,8 @@
 #include "SceneRig.hpp"
 #include "XvfbDisplay.hpp"
 #include "game/Physics.hpp"
-#include "platform/GameWindow.hpp"
-#include "platform/GlGraphics.hpp"
+#include "platform/render/GameWindow.hpp"
+#include "platform/render/GlGraphics.hpp"
 #include "scenes/RankingScene.hpp"
 #include "scenes/ReplaySelectScene.hpp"
 

@@ -15,7 +15,7 @@
 #include "Pages.hpp"
 #include "Registration.hpp"
 #include "ServerFixture.hpp"
-#include "replay/ReplayCheck.hpp"
+#include "verify/ReplayCheck.hpp"
 
 namespace quadrel::test {
 namespace {

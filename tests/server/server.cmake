@@ -1,6 +1,5 @@
 # The ranking server's tests: verdicts on SQLite (and PostgreSQL through its
 # own script), bad input, limits, the page in a browser, a kill -9 run.
-find_package(SQLite3 REQUIRED)
 
 add_library(server_test_support STATIC
   server/GameClient.cpp

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "VerifyApi.hpp"
-#include "replay/ReplayCheck.hpp"
+#include "verify/ReplayCheck.hpp"
 
 namespace quadrel {
 namespace {

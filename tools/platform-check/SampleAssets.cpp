@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/D3DMath.hpp"
+#include "platform/render/D3DMath.hpp"
 
 namespace quadrel::sample {
 

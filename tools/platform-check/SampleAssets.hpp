@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Picture.hpp"
-#include "platform/RenderTypes.hpp"
+#include "platform/render/Picture.hpp"
+#include "platform/render/RenderTypes.hpp"
 
 namespace quadrel::sample {
 

@@ -17,10 +17,10 @@
 
 #include "SampleAssets.hpp"
 #include "files/SafeFile.hpp"
-#include "platform/D3DMath.hpp"
-#include "platform/DeviceState.hpp"
-#include "platform/GameWindow.hpp"
-#include "platform/GlGraphics.hpp"
+#include "platform/render/D3DMath.hpp"
+#include "platform/render/DeviceState.hpp"
+#include "platform/render/GameWindow.hpp"
+#include "platform/render/GlGraphics.hpp"
 
 using namespace quadrel;
 using namespace quadrel::render;

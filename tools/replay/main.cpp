@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "files/SafeFile.hpp"
-#include "replay/ReplayCheck.hpp"
+#include "verify/ReplayCheck.hpp"
 #include "replay/ReplayStore.hpp"
 
 using namespace quadrel;

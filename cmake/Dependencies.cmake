@@ -1,0 +1,32 @@
+# Every outside library the build uses, found once here; the folders link the
+# imported targets. The headless core needs none of them.
+find_package(PkgConfig REQUIRED)
+
+if(NOT QUADREL_CORE_ONLY)
+  # Platform: window, input, sound, drawing, message boxes, models.
+  find_package(SDL2 REQUIRED CONFIG)
+  find_package(SDL2_mixer REQUIRED CONFIG)
+  find_package(assimp REQUIRED)
+  pkg_check_modules(QUADREL_SDL2_TTF REQUIRED IMPORTED_TARGET GLOBAL SDL2_ttf)
+  pkg_check_modules(QUADREL_FONTCONFIG REQUIRED IMPORTED_TARGET GLOBAL fontconfig)
+  pkg_check_modules(QUADREL_EPOXY REQUIRED IMPORTED_TARGET GLOBAL epoxy)
+  pkg_check_modules(QUADREL_STB REQUIRED IMPORTED_TARGET GLOBAL stb)
+  # Ogg Vorbis: decoding in the game, encoding in the asset generator.
+  pkg_check_modules(QUADREL_VORBISFILE REQUIRED IMPORTED_TARGET GLOBAL vorbisfile vorbis ogg)
+  pkg_check_modules(QUADREL_VORBISENC REQUIRED IMPORTED_TARGET GLOBAL vorbisenc vorbis ogg)
+  # The ranking server.
+  pkg_check_modules(QUADREL_HTTPLIB REQUIRED IMPORTED_TARGET GLOBAL cpp-httplib)
+  find_package(SQLite3 REQUIRED)
+  find_package(PostgreSQL REQUIRED)
+  find_package(OpenSSL REQUIRED)
+endif()
+if(QUADREL_FUZZ)
+  pkg_check_modules(QUADREL_STB REQUIRED IMPORTED_TARGET GLOBAL stb)
+  find_package(assimp REQUIRED)
+endif()
+if(QUADREL_TESTS)
+  find_package(GTest REQUIRED)
+endif()
+if(QUADREL_BENCH)
+  find_package(benchmark REQUIRED)
+endif()
