@@ -169,6 +169,9 @@ TEST_F(BarFollowsMouse, MovementInTheBackgroundNeverCounts) {
   ASSERT_TRUE(focus(other));
   for (int i = 0; i < 4; ++i) EXPECT_EQ(MoveAndStep(-40), 0.0) << "background step " << i;
   ASSERT_TRUE(focus(window_));
+  // Losing the focus paused the game; the player resumes it.
+  ASSERT_TRUE(scene_->Paused());
+  scene_->pause().Resume(ctx_);
   EXPECT_EQ(MoveAndStep(6), 0.0);  // the device is taken back
   for (int i = 0; i < 3; ++i) EXPECT_DOUBLE_EQ(MoveAndStep(6), step) << "step " << i;
   SDL_DestroyWindow(other);
