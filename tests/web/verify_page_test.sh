@@ -14,7 +14,7 @@ browser=$(command -v chromium || command -v chromium-browser || true)
 work=$(mktemp -d)
 server=
 cleanup() {
-  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  [ -n "$server" ] && kill "$server" 2>/dev/null && { wait "$server" 2>/dev/null || true; }
   rm -rf "$work"
 }
 trap cleanup EXIT
