@@ -15,7 +15,8 @@ for name in "${targets[@]}"; do
   log=$build/fuzz-findings/$name.log
   # One input may take a moment (a replay is re-simulated); anything beyond
   # 10 s counts as a hang, beyond 1 GiB as a memory blow-up.
-  "$fuzzer" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=1024 -max_len=8192 \
+  # FUZZ_SEED and FUZZ_RUNS make a run repeatable (the test command sets both).
+  "$fuzzer" -max_total_time="$seconds" -seed="${FUZZ_SEED:-0}" -runs="${FUZZ_RUNS:--1}" -timeout=10 -rss_limit_mb=1024 -max_len=8192 \
     -print_final_stats=1 -artifact_prefix="$build/fuzz-findings/$name-" \
     "$corpus" "$build/seeds/$name" >"$log" 2>&1
   rc=$?

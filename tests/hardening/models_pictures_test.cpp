@@ -76,6 +76,18 @@ TEST_F(DamagedModels, AHugeDeclaredCountIsRefusedBeforeTheLoaderAllocates) {
   EXPECT_LT(PeakKiB() - before, 64 * 1024);  // far from the gigabytes the counts ask for
 }
 
+// Found by the fuzzer: a stray backquote before a material reference crashed
+// the model importer. Names with characters no identifier has are refused.
+TEST_F(DamagedModels, StrayPunctuationInANameIsRefusedBeforeTheImporter) {
+  std::string text = Model("3", "texture/floor.dds");
+  text.replace(text.find("  Material {"), 12, "  ` {Red} Material {");
+  Write("model/stray.x", text);
+  MeshData d;
+  std::string error;
+  EXPECT_FALSE(LoadXMesh("model/stray.x", d, &error));
+  EXPECT_NE(error.find("unexpected character in \"`\""), std::string::npos) << error;
+}
+
 TEST_F(DamagedModels, AModelThatIsAFifoOrTooLargeIsRefused) {
   std::filesystem::create_directory("model");
   MakeFifo("model/ball.x");

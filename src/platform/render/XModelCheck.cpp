@@ -15,6 +15,10 @@ struct Token {
 };
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ';'; }
+bool IsNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+         c == '-' || c == '.';
+}
 bool IsDelimiter(char c) { return IsSpace(c) || c == '{' || c == '}' || c == '"' || c == '<'; }
 
 // The tokens of a text .x file; GUIDs, separators and comments are skipped.
@@ -92,6 +96,10 @@ class Walker {
       if (t.kind == Kind::End) return true;
       if (t.kind != Kind::Name) continue;
       const std::string name = t.Text();
+      // Names are identifiers; stray punctuation (a backquote before a
+      // material reference, say) takes the model importer down paths that crash.
+      for (char c : name)
+        if (!IsNameChar(c)) return Fail("unexpected character in \"" + name + "\"");
       if (name == "template") {
         if (!SkipTemplate()) return false;
         continue;
