@@ -90,17 +90,7 @@ int32_t RankingScene::Initialise(AppContext& ctx) {
 }
 
 void RankingScene::Load() {
-  Graphics& g = graphics_;
-  g.ResetRenderStates();
-  g.SetMainLight(Light{}, Vec3{0, 0, 0}, 1);
-  LoadSceneView(g, ColourValue{0.6f, 0.6f, 0.6f, 1.0f});
-  g.SetClearColour(0xFF3264C8u);
-  g.DestroyAllFonts();
-  g.CreateFontObject(smallFont_);
-  g.CreateFontObject(largeFont_);
-  if (smallFont_) smallFont_->Create("Times New Roman", 20, 700, 0);
-  if (largeFont_) largeFont_->Create("Times New Roman", 48, 700, 0);
-  g.LoadBackground("./texture/ranking.dds", 640, 480);
+  LoadMenuScene(graphics_, 0xFF3264C8u, smallFont_, 20, largeFont_, 48, "./texture/ranking.dds");
 }
 
 void RankingScene::ChangeMode(AppContext& ctx) {

@@ -68,17 +68,7 @@ int32_t ReplaySelectScene::Initialise(AppContext&) {
 }
 
 void ReplaySelectScene::Load() {
-  Graphics& g = s_.graphics;
-  g.ResetRenderStates();
-  g.SetMainLight(Light{}, Vec3{0, 0, 0}, 1);
-  LoadSceneView(g, ColourValue{0.6f, 0.6f, 0.6f, 1.0f});
-  g.SetClearColour(0xFF000000u);
-  g.DestroyAllFonts();
-  g.CreateFontObject(smallFont_);
-  g.CreateFontObject(largeFont_);
-  if (smallFont_) smallFont_->Create("Times New Roman", 20, 700, 0);
-  if (largeFont_) largeFont_->Create("Times New Roman", 32, 700, 0);
-  g.LoadBackground("./texture/select.dds", 640, 480);
+  LoadMenuScene(s_.graphics, 0xFF000000u, smallFont_, 20, largeFont_, 32, "./texture/select.dds");
 }
 
 void ReplaySelectScene::ChangeMode(AppContext& ctx) {

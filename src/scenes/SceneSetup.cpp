@@ -18,4 +18,18 @@ void LoadSceneView(Graphics& g, ColourValue shadowColour) {
   camera.farPlane = 300.0f;
 }
 
+void LoadMenuScene(Graphics& g, uint32_t clearColour, Font*& first, int32_t firstHeight,
+                   Font*& second, int32_t secondHeight, const char* background) {
+  g.ResetRenderStates();
+  g.SetMainLight(Light{}, Vec3{0, 0, 0}, 1);
+  LoadSceneView(g, ColourValue{0.6f, 0.6f, 0.6f, 1.0f});
+  g.SetClearColour(clearColour);
+  g.DestroyAllFonts();
+  g.CreateFontObject(first);
+  g.CreateFontObject(second);
+  if (first) first->Create("Times New Roman", firstHeight, 700, 0);
+  if (second) second->Create("Times New Roman", secondHeight, 700, 0);
+  g.LoadBackground(background, 640, 480);
+}
+
 }  // namespace quadrel

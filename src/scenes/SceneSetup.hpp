@@ -9,4 +9,11 @@ namespace quadrel {
 
 void LoadSceneView(render::Graphics& g, render::ColourValue shadowColour);
 
+// The load step of the title, ranking and replay-list scenes: render states,
+// an unlit view, the clear colour, two bold fonts (made in this order) and the
+// background picture.
+void LoadMenuScene(render::Graphics& g, uint32_t clearColour, render::Font*& first,
+                   int32_t firstHeight, render::Font*& second, int32_t secondHeight,
+                   const char* background);
+
 }  // namespace quadrel

@@ -80,17 +80,7 @@ void TitleScene::PlayStartupReplay(AppContext& ctx) {
 }
 
 void TitleScene::Load() {
-  Graphics& g = s_.graphics;
-  g.ResetRenderStates();
-  g.SetMainLight(Light{}, Vec3{0, 0, 0}, 1);
-  LoadSceneView(g, ColourValue{0.6f, 0.6f, 0.6f, 1.0f});
-  g.SetClearColour(0xFF000000u);
-  g.DestroyAllFonts();
-  g.CreateFontObject(buttonFont_);
-  g.CreateFontObject(titleFont_);
-  if (buttonFont_) buttonFont_->Create("Times New Roman", 32, 700, 0);
-  if (titleFont_) titleFont_->Create("Times New Roman", 72, 700, 0);
-  g.LoadBackground("./texture/title.dds", 640, 480);
+  LoadMenuScene(s_.graphics, 0xFF000000u, buttonFont_, 32, titleFont_, 72, "./texture/title.dds");
 }
 
 void TitleScene::ChangeMode(AppContext& ctx) {
