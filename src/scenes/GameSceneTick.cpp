@@ -83,23 +83,19 @@ int32_t GameSceneTick::Initialise(AppContext& ctx) {
 }
 
 void GameSceneTick::StepInput(AppContext& ctx) {
+  stepMouse_ = MouseState{};
+  stepKeys_ = KeyboardState{};
   // As GameInput: no reads at all while fading out.
   if (game_.vars.clock.nextScene >= 0) {
     pause_.NoKeys();
     return;
   }
-  MouseState mouse{};
-  KeyboardState keys{};
-  s_.input.ReadMouse(mouse);
-  s_.input.ReadKeyboard(keys);
-  pause_.TakeKeys(ctx, keys);
+  s_.input.ReadMouse(stepMouse_);
+  s_.input.ReadKeyboard(stepKeys_);
+  pause_.TakeKeys(ctx, stepKeys_);
   // A held step throws its mouse movement away: the bar stays where the
   // pause left it.
-  if (pause_.Held()) {
-    HeldInput(ctx, keys);
-    return;
-  }
-  GameInputWith(game_, mouse, keys);
+  if (pause_.Held()) HeldInput(ctx, stepKeys_);
 }
 
 void GameSceneTick::HeldInput(AppContext& ctx, const KeyboardState& keys) {
@@ -122,7 +118,8 @@ void GameSceneTick::HeldInput(AppContext& ctx, const KeyboardState& keys) {
   }
 }
 
-void GameSceneTick::Update(AppContext&) { GameUpdate(game_); }
+// The step every replay check and test runs too: input, update, frame count.
+void GameSceneTick::Update(AppContext&) { SimulationStep(game_, stepMouse_, stepKeys_); }
 
 void GameSceneTick::DrawField(const AppContext& ctx) {
   Graphics& g = s_.graphics;

@@ -27,10 +27,11 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   SceneId Id() const override { return Game; }
   FixedStepClock& Clock() override { return game_.vars.clock; }
   bool InputInsideStep() const override { return true; }
-  bool ChecksSceneAfterInput() const override { return true; }
   int32_t Initialise(AppContext& ctx) override;  // EnterGameScene
-  void StepInput(AppContext& ctx) override;       // GameInput
-  void Update(AppContext& ctx) override;          // GameUpdate
+  // Samples the step's input and takes the pause keys; a held step ends here.
+  void StepInput(AppContext& ctx) override;
+  // The simulation step on those samples.
+  void Update(AppContext& ctx) override;
   bool Paused() const override { return pause_.Paused(); }
   bool HoldsStep() const override { return pause_.Held(); }
   bool HeldDrawDue() override { return pause_.DrawDue(); }
@@ -63,6 +64,8 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   HudLayout layout_;
   HudLayout hud_;  // kept: a held step draws the texts as they were
   GamePause pause_;
+  MouseState stepMouse_{};
+  KeyboardState stepKeys_{};
 };
 
 }  // namespace quadrel

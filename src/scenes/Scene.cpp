@@ -25,7 +25,6 @@ void RunSceneTick(Scene& scene, AppContext& ctx, const MillisecondClock& clock) 
     } else {
       scene.Update(ctx);
       c.stepsThisSecond += 1;
-      if (scene.InputInsideStep()) ctx.frameNumber += 1;
       if (c.stepsThisSecond * c.stepLength + ctx.secondBase > ctx.now) {
         scene.Draw(ctx);
         ctx.drawnThisSecond += 1;

@@ -23,7 +23,7 @@ class Scene {
   virtual void StepInput(AppContext&) {}
   virtual void Update(AppContext& ctx) = 0;
   virtual void Draw(AppContext& ctx) = 0;
-  // The game reads input inside the step and counts frames.
+  // The game samples its input inside the step (its update counts the frames).
   virtual bool InputInsideStep() const { return false; }
   // Game and ranking stop before the update when the input left the scene.
   virtual bool ChecksSceneAfterInput() const { return false; }

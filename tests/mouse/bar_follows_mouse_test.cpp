@@ -96,7 +96,6 @@ class BarFollowsMouse : public ::testing::Test {
     Pump();
     scene_->StepInput(ctx_);
     scene_->Update(ctx_);
-    ctx_.frameNumber += 1;
     clock_.Advance(16);
   }
   // The pointer moved by dx, then one step: how far the bar went.

@@ -74,7 +74,6 @@ struct SceneRig {
   void GameFrame() {
     gameScene.StepInput(ctx);
     gameScene.Update(ctx);
-    ctx.frameNumber += 1;
     gameScene.Draw(ctx);
     clock.Advance(16);
   }
