@@ -34,8 +34,12 @@ TEST_F(AcceleratedMouse, SameHandMovementSameBarDistanceInAWindowAndInFullScreen
   int left = 0, top = 0;
   SDL_GetWindowPosition(window_, &left, &top);
   Display().Warp(left - 60, top + 100);
+  // SDL notices a warp at the next movement of the device (where the pointer
+  // is read); these two cancel out in raw counts.
+  Xdotool("mousemove_relative -- 1 0");
+  Xdotool("mousemove_relative -- -1 0");
   for (int i = 0; i < 3; ++i) Step();
-  ctx_.bars[0].x = 0;
+  ctx_.bars[0].x = 0;  // the jump there is not a hand's movement
   const int start = Display().PointerX();
   ASSERT_EQ(start, left - 60);
   std::vector<double> window;

@@ -137,6 +137,7 @@ SdlInput::SdlInput(uint32_t windowId, bool focused, bool globalPointer,
   // has that scale. The warping relative mode would match it on X11 but
   // misplaces its first movement.
   SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_SYSTEM_SCALE, "1");
+  if (raw_) raw_->Listen(focused);
   SDL_AddEventWatch(WatchEvents, this);
 }
 
@@ -201,10 +202,10 @@ void SdlInput::Handle(const SDL_Event& event) {
       if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
         SetFocus(false);
         pointerSeen_ = false;  // travel in the background never counts
-        if (raw_) raw_->Discard();
+        if (raw_) raw_->Listen(false);
       }
       if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
-        if (raw_) raw_->Discard();  // nor does movement before the focus came
+        if (raw_) raw_->Listen(true);
         SetFocus(true);
       }
       break;

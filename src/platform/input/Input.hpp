@@ -12,6 +12,7 @@
 
 #include "base/GamePorts.hpp"
 #include "base/IoResult.hpp"
+#include "platform/input/RawMotion.hpp"
 
 struct SDL_Window;
 union SDL_Event;
@@ -72,8 +73,6 @@ class HeadlessInput final : public InputTracker {
   int mouseReads = 0;
   int keyboardReads = 0;
 };
-
-class RawMotion;
 
 // Fed by an SDL event watch, so the program's event pump needs no part in it.
 // With the mouse in relative mode (the hidden cursor of the full-screen game)

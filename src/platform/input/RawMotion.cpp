@@ -33,13 +33,10 @@ std::unique_ptr<RawMotion> RawMotion::Open(SDL_Window* window) {
     XCloseDisplay(display);
     return nullptr;
   }
-  unsigned char rawMask[XIMaskLen(XI_LASTEVENT)] = {};
-  XISetMask(rawMask, XI_RawMotion);
   unsigned char hierarchyMask[XIMaskLen(XI_LASTEVENT)] = {};
   XISetMask(hierarchyMask, XI_HierarchyChanged);
-  XIEventMask masks[2] = {{XIAllMasterDevices, sizeof rawMask, rawMask},
-                          {XIAllDevices, sizeof hierarchyMask, hierarchyMask}};
-  XISelectEvents(display, DefaultRootWindow(display), masks, 2);
+  XIEventMask masks{XIAllDevices, sizeof hierarchyMask, hierarchyMask};
+  XISelectEvents(display, DefaultRootWindow(display), &masks, 1);
   std::unique_ptr<RawMotion> raw(new RawMotion(display, opcode));
   raw->LoadDevices();
   XSync(display, False);
@@ -119,6 +116,19 @@ void RawMotion::Take(int& dx, int& dy) {
 
 void RawMotion::Discard() {
   std::lock_guard lock(mutex_);
+  double x = 0, y = 0;
+  Poll(x, y);
+  restX_ = restY_ = 0;
+}
+
+void RawMotion::Listen(bool on) {
+  std::lock_guard lock(mutex_);
+  unsigned char mask[XIMaskLen(XI_LASTEVENT)] = {};
+  if (on) XISetMask(mask, XI_RawMotion);
+  XIEventMask masks{XIAllMasterDevices, sizeof mask, mask};
+  XISelectEvents(display_, DefaultRootWindow(display_), &masks, 1);
+  // What was sent before the change is read and dropped with it.
+  XSync(display_, False);
   double x = 0, y = 0;
   Poll(x, y);
   restX_ = restY_ = 0;

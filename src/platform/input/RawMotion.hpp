@@ -28,6 +28,10 @@ class RawMotion {
   void Take(int& dx, int& dy);
   // Forgets the movement so far (while it must not count).
   void Discard();
+  // Whether the server sends raw motion at all: not while the window lacks
+  // the focus, when nothing reads it (a minimised window) and it would pile
+  // up. Starts off. Either way forgets the movement so far.
+  void Listen(bool on);
 
  private:
   struct Device {
