@@ -1,4 +1,5 @@
-# The bar and the real mouse input under a private Xvfb, moved with xdotool.
+# The bar and the real mouse input under a private Xvfb moved with xdotool, and
+# under a private Xorg whose piped-in mouse the pointer acceleration applies to.
 add_executable(mouse_tests
   core/test_main.cpp
   mouse/bar_follows_mouse_test.cpp
