@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "platform/input/KeyCodes.hpp"
+#include "platform/input/RawMotion.hpp"
 
 namespace quadrel::io {
 namespace {
@@ -125,13 +126,18 @@ int ButtonIndex(uint8_t sdlButton) {
 
 }  // namespace
 
-SdlInput::SdlInput(uint32_t windowId, bool focused, bool globalPointer)
-    : InputTracker(focused), windowId_(windowId), globalPointer_(globalPointer) {
-  // Relative counts scaled as the system scales the pointer, so a window (the
-  // global pointer) and full screen (relative mode) move the bar alike. Where
-  // SDL has no system scale (X11) both are the same without acceleration; the
-  // warping relative mode would match it but misplaces its first movement.
+SdlInput::SdlInput(uint32_t windowId, bool focused, bool globalPointer,
+                   std::unique_ptr<RawMotion> raw)
+    : InputTracker(focused),
+      windowId_(windowId),
+      globalPointer_(globalPointer),
+      raw_(std::move(raw)) {
+  // Without raw motion a window counts the global pointer: relative counts
+  // scaled as the system scales the pointer keep full screen alike where SDL
+  // has that scale. The warping relative mode would match it on X11 but
+  // misplaces its first movement.
   SDL_SetHint(SDL_HINT_MOUSE_RELATIVE_SYSTEM_SCALE, "1");
+  if (raw_) raw_->Listen(focused);
   SDL_AddEventWatch(WatchEvents, this);
 }
 
@@ -139,6 +145,13 @@ void SdlInput::SamplePointer() {
   if (SDL_GetRelativeMouseMode()) {
     // The relative events count; a later window starts from a fresh position.
     pointerSeen_ = false;
+    if (raw_) raw_->Discard();
+    return;
+  }
+  if (raw_) {
+    int dx = 0, dy = 0;
+    raw_->Take(dx, dy);
+    MoveMouse(dx, dy);  // ignored unless the device is ours (focus)
     return;
   }
   int x = 0, y = 0;
@@ -189,8 +202,12 @@ void SdlInput::Handle(const SDL_Event& event) {
       if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
         SetFocus(false);
         pointerSeen_ = false;  // travel in the background never counts
+        if (raw_) raw_->Listen(false);
       }
-      if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) SetFocus(true);
+      if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+        if (raw_) raw_->Listen(true);
+        SetFocus(true);
+      }
       break;
     default:
       break;
@@ -208,7 +225,8 @@ int32_t InitInput(SDL_Window* window) {
   ShutdownInput();
   if (!window) return kFail;
   const bool focused = (SDL_GetWindowFlags(window) & SDL_WINDOW_INPUT_FOCUS) != 0;
-  sdlDevice = std::make_unique<SdlInput>(SDL_GetWindowID(window), focused, true);
+  sdlDevice = std::make_unique<SdlInput>(SDL_GetWindowID(window), focused, true,
+                                         RawMotion::Open(window));
   device = sdlDevice.get();
   return kOk;
 }

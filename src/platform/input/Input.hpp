@@ -12,6 +12,7 @@
 
 #include "base/GamePorts.hpp"
 #include "base/IoResult.hpp"
+#include "platform/input/RawMotion.hpp"
 
 struct SDL_Window;
 union SDL_Event;
@@ -75,18 +76,20 @@ class HeadlessInput final : public InputTracker {
 
 // Fed by an SDL event watch, so the program's event pump needs no part in it.
 // With the mouse in relative mode (the hidden cursor of the full-screen game)
-// movement comes from SDL's relative events; otherwise each read takes the
-// global pointer's travel since the previous read, so the movement goes on
-// while the pointer is outside the window as long as the window has the focus.
-// Both count in the pointer's scale (the system's speed where SDL applies it
-// to relative mode), so a hand movement counts alike in a window and in full
-// screen.
+// movement comes from SDL's relative events, the mouse's own counts on X11.
+// Otherwise each read takes the mouse's movement since the previous one,
+// wherever the pointer is, as long as the window has the focus: the same raw
+// counts where the X server gives them (RawMotion), else the global
+// pointer's travel. So a hand movement counts alike in a window and in full
+// screen, whatever pointer acceleration the desktop sets.
 class SdlInput final : public InputTracker {
  public:
   // Events of other windows are ignored; windowId 0 takes every window's.
-  // globalPointer: outside relative mode, movement is the global pointer's
-  // travel (the program's window); without it, every motion event counts.
-  SdlInput(uint32_t windowId, bool focused, bool globalPointer = false);
+  // globalPointer: outside relative mode, movement is the mouse's raw motion
+  // when given, else the global pointer's travel (the program's window);
+  // without it, every motion event counts.
+  SdlInput(uint32_t windowId, bool focused, bool globalPointer = false,
+           std::unique_ptr<RawMotion> raw = nullptr);
   ~SdlInput() override;
   SdlInput(const SdlInput&) = delete;
   SdlInput& operator=(const SdlInput&) = delete;
@@ -99,6 +102,7 @@ class SdlInput final : public InputTracker {
 
   uint32_t windowId_;
   bool globalPointer_;
+  std::unique_ptr<RawMotion> raw_;
   // The global pointer position of the previous read, while it is valid.
   std::atomic<bool> pointerSeen_{false};
   int pointerX_ = 0, pointerY_ = 0;
