@@ -3,28 +3,28 @@
 find_package(PkgConfig REQUIRED)
 
 if(NOT QUADREL_CORE_ONLY)
-  # Platform: window, input, sound, drawing, message boxes, models.
+  # Platform: window, input, sound, drawing, message boxes.
   find_package(SDL2 REQUIRED CONFIG)
   find_package(SDL2_mixer REQUIRED CONFIG)
-  find_package(assimp REQUIRED)
   pkg_check_modules(QUADREL_SDL2_TTF REQUIRED IMPORTED_TARGET GLOBAL SDL2_ttf)
   pkg_check_modules(QUADREL_FONTCONFIG REQUIRED IMPORTED_TARGET GLOBAL fontconfig)
   pkg_check_modules(QUADREL_EPOXY REQUIRED IMPORTED_TARGET GLOBAL epoxy)
-  pkg_check_modules(QUADREL_STB REQUIRED IMPORTED_TARGET GLOBAL stb)
   # The mouse's raw motion on X11 (XInput 2).
   pkg_check_modules(QUADREL_XI REQUIRED IMPORTED_TARGET GLOBAL xi x11)
   # Ogg Vorbis: decoding in the game, encoding in the asset generator.
   pkg_check_modules(QUADREL_VORBISFILE REQUIRED IMPORTED_TARGET GLOBAL vorbisfile vorbis ogg)
   pkg_check_modules(QUADREL_VORBISENC REQUIRED IMPORTED_TARGET GLOBAL vorbisenc vorbis ogg)
-  # The ranking server.
+endif()
+if(NOT QUADREL_CORE_ONLY OR QUADREL_FUZZ)
+  # Models and pictures: the game's loaders, and the fuzz targets that run them alone.
+  find_package(assimp REQUIRED)
+  pkg_check_modules(QUADREL_STB REQUIRED IMPORTED_TARGET GLOBAL stb)
+endif()
+if(QUADREL_SERVER)
   pkg_check_modules(QUADREL_HTTPLIB REQUIRED IMPORTED_TARGET GLOBAL cpp-httplib)
   find_package(SQLite3 REQUIRED)
   find_package(PostgreSQL REQUIRED)
   find_package(OpenSSL REQUIRED)
-endif()
-if(QUADREL_FUZZ)
-  pkg_check_modules(QUADREL_STB REQUIRED IMPORTED_TARGET GLOBAL stb)
-  find_package(assimp REQUIRED)
 endif()
 if(QUADREL_TESTS)
   find_package(GTest REQUIRED)

@@ -18,7 +18,7 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-. "$(dirname "$0")/xvfb_session.sh"
+. "$(dirname "$0")/../xvfb_session.sh"
 
 geometry() {  # prints WIDTHxHEIGHT of window $1
   local WIDTH HEIGHT X Y SCREEN WINDOW
