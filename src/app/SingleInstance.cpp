@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/Diagnostics.hpp"
+
 namespace quadrel::app {
 
 SingleInstance::~SingleInstance() { Release(); }
@@ -57,6 +59,16 @@ void SingleInstance::Release() {
   }
   fd_ = -1;
   held_.clear();
+}
+
+int AnswerOtherCopyRunning(const std::string& replayArgument) {
+  if (replayArgument.empty()) return 0;
+  const std::string text = "Quadrel is already running; close it to play";
+  std::fprintf(stderr, "%s\n", ReportLine("Error", text + " " + replayArgument, "").c_str());
+  std::fflush(stderr);
+  // The file on a line of its own: a long path stays readable in the box.
+  CurrentMessageSink().ShowMessage("Error", text + "\r\n" + replayArgument);
+  return 1;
 }
 
 }  // namespace quadrel::app

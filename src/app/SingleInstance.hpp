@@ -1,7 +1,7 @@
 // One copy at a time: an advisory lock on a file named after the window class
 // in $XDG_RUNTIME_DIR, else (or when that lock cannot be taken for any reason
 // but another copy holding it) in /tmp, then /var/tmp, with the user id in
-// the name.
+// the name. And what a start does when another copy holds it.
 #pragma once
 
 #include <string>
@@ -35,5 +35,12 @@ class SingleInstance {
   int fd_ = -1;
   std::string held_;
 };
+
+// The answer of a start that finds another copy running; the running copy is
+// left as it is. A plain start ends at once with 0. A start asked to play a
+// replay cannot play it: it says so on standard error and through the message
+// sink ("Error"), and ends with 1, so a file manager or a script sees that
+// nothing was played. replayArgument is the file as given ("" for none).
+int AnswerOtherCopyRunning(const std::string& replayArgument);
 
 }  // namespace quadrel::app

@@ -1,8 +1,8 @@
 // The program: one copy at a time, one window titled "Quadrel" starting in
 // full screen, and the loop over the scene table. Exit code 0, or 1 after a
 // fatal report. `quadrel FILE.rep` plays that replay first, then shows the
-// title. It runs in its data folder; the player's files go to a folder of
-// their own.
+// title (a copy that finds another running says it cannot, and exits 1). It
+// runs in its data folder; the player's files go to a folder of their own.
 #include <SDL.h>
 #include <unistd.h>
 
@@ -102,7 +102,16 @@ int main(int argc, char** argv) {
   }
   replayStore.SetFolder(paths.ReplayFolder());
   app::SingleInstance instance;
-  if (!instance.Acquire("Quadrel")) return 0;
+  if (!instance.Acquire("Quadrel")) {
+    // No window of our own yet: the box stands alone.
+    io::QuitRequest unused;
+    io::SdlMessageSink boxes(unused);
+    SetMessageSink(&boxes);
+    const int code = app::AnswerOtherCopyRunning(argc == 2 ? argv[1] : "");
+    SetMessageSink(nullptr);
+    SDL_Quit();
+    return code;
+  }
 
   GameReset(game);  // the first reset zero-fills the context
   context.fullScreen = 1;

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The real program under Xvfb with a window manager, driven like a player:
 # it starts in full screen, Alt+Enter switches to a 640 x 480 window and back,
-# a second copy exits 0 while the first runs, Escape ends it with 0.
-#   quadrel_e2e.sh PROGRAM RUNTIME_DIR
+# a second copy exits 0 while the first runs, a second copy asked to play a
+# replay says in a box and on standard error that it cannot and exits 1,
+# Escape ends the first with 0.
+#   quadrel_e2e.sh PROGRAM RUNTIME_DIR REPLAY
 set -uo pipefail
 program=$1
 runtime=$2
+replay=$3
 work=$(mktemp -d)
 chmod 700 "$work"
 pids=()
@@ -74,6 +77,28 @@ second=$?
 [ "$second" -eq 0 ] || fail "second copy exited $second"
 kill -0 "$game" 2>/dev/null || fail "the first copy ended"
 echo "second copy exits 0, the first keeps running"
+
+(cd "$runtime" && exec timeout 20 "$program" "$replay" 2>"$work/second.err") &
+second=$!
+pids+=($second)
+box=""
+for _ in $(seq 100); do
+  box=$(xdotool search --name '^Error$' 2>/dev/null | head -n1)
+  [ -n "$box" ] && break
+  kill -0 "$second" 2>/dev/null || break
+  sleep 0.1
+done
+[ -n "$box" ] || { cat "$work/second.err" >&2; fail "no box from a second copy given a replay"; }
+sleep 0.5
+xdotool windowactivate --sync "$box" >/dev/null 2>&1 || true
+xdotool key Return
+wait "$second"
+second=$?
+[ "$second" -eq 1 ] || fail "second copy given a replay exited $second"
+grep -qxF "quadrel: Error: Quadrel is already running; close it to play $replay" "$work/second.err" ||
+  { cat "$work/second.err" >&2; fail "no report line from the second copy given a replay"; }
+kill -0 "$game" 2>/dev/null || fail "the first copy ended"
+echo "second copy given a replay: box, report line, exit 1; the first keeps running"
 
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
 xdotool key Escape
