@@ -3,7 +3,8 @@
 # XDG_DATA_HOME (the player's files: $XDG_DATA_HOME/quadrel) and
 # XDG_RUNTIME_DIR (the single-instance lock) under $work.
 # Expects: $work (an empty private folder), the array pids (killed on exit),
-# and fail MESSAGE. Extra Xvfb arguments may be given in xvfb_args.
+# and fail MESSAGE (tests/e2e_lib.sh gives all three). Extra Xvfb arguments
+# may be given in xvfb_args.
 # Each test gets its own display (-displayfd picks a free one), so tests may
 # run side by side; a window manager that does not start fails the test.
 

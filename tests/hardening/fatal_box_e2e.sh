@@ -6,17 +6,8 @@
 #   fatal_box_e2e.sh PROGRAM RUNTIME_DIR OUT_DIR
 set -uo pipefail
 program=$1 runtime=$2 out=$3
-work=$(mktemp -d)
-chmod 700 "$work"
+. "$(dirname "$0")/../e2e_lib.sh"
 mkdir -p "$out"
-pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; cat "$work/stderr" >&2 2>/dev/null; exit 1; }
 
 . "$(dirname "$0")/../xvfb_session.sh"

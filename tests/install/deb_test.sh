@@ -7,17 +7,8 @@
 #   deb_test.sh RELEASE_BUILD_DIR
 set -uo pipefail
 build=$(cd "$1" && pwd)
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+work_mode=755
+. "$(dirname "$0")/../e2e_lib.sh"
 
 rm -f "$build"/quadrel_*.deb
 (cd "$build" && cpack -G DEB >"$work/cpack.log" 2>&1) || fail "cpack: $(tail -n 5 "$work/cpack.log")"
@@ -55,13 +46,7 @@ command=$(sed -n 's/^Exec=//p' /usr/share/applications/org.quadrel.Quadrel.deskt
 (cd "$work/home" && exec $command) &
 game=$!
 pids+=($game)
-window=""
-for _ in $(seq 200); do
-  window=$(xdotool search --name '^Quadrel$' 2>/dev/null | head -n1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || fail "no window titled Quadrel from the installed package"
+window=$(window_named Quadrel "from the installed package") || exit 1
 sleep 2
 kill -0 "$game" 2>/dev/null || fail "the installed game ended"
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true

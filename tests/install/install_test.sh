@@ -9,17 +9,7 @@ set -uo pipefail
 build=$1 probe=$2 replay=$3 out=$4
 mkdir -p "$out"
 rm -f "$out"/*.png
-work=$(mktemp -d)
-chmod 700 "$work"
-pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+. "$(dirname "$0")/../e2e_lib.sh"
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" --component game >"$work/install.log" ||

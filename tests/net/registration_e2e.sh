@@ -23,17 +23,8 @@ ip link set lo up || { echo "FAIL: no loopback in the namespace" >&2; exit 1; }
 
 mkdir -p "$out"
 rm -f "$out"/*.png "$out"/request.*
-work=$(mktemp -d)
-chmod 755 "$work"
-pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+work_mode=755
+. "$(dirname "$0")/../e2e_lib.sh"
 
 mkdir -p "$work/fb"
 xvfb_args=(-fbdir "$work/fb")
@@ -51,13 +42,7 @@ grep -q listening "$work/server.out" || fail "the stand-in server did not start"
 (cd "$work" && exec "$program") &
 game=$!
 pids+=($game)
-window=""
-for _ in $(seq 200); do
-  window=$(xdotool search --name '^Quadrel$' 2>/dev/null | head -n1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || fail "no window titled Quadrel"
+window=$(window_named Quadrel) || exit 1
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
 sleep 1.5
 

@@ -9,17 +9,7 @@ set -uo pipefail
 program=$1
 runtime=$2
 replay=$3
-work=$(mktemp -d)
-chmod 700 "$work"
-pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+. "$(dirname "$0")/../e2e_lib.sh"
 
 . "$(dirname "$0")/../xvfb_session.sh"
 
@@ -55,13 +45,7 @@ alt_enter_until() {  # window, wanted size
 (cd "$runtime" && exec "$program") &
 game=$!
 pids+=($game)
-window=""
-for _ in $(seq 200); do
-  window=$(xdotool search --name '^Quadrel$' 2>/dev/null | head -n1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || fail "no window titled Quadrel"
+window=$(window_named Quadrel) || exit 1
 echo "window $window"
 
 wait_geometry "$window" 1024x768

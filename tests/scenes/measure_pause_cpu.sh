@@ -9,17 +9,7 @@ set -uo pipefail
 program=$(realpath "$1") runtime=$2 seconds=${3:-20} out=${4:-}
 [ -n "$out" ] && mkdir -p "$out"
 shot() { [ -z "$out" ] || import -window root "$out/$1.png"; }
-work=$(mktemp -d)
-chmod 700 "$work"
-pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+. "$(dirname "$0")/../e2e_lib.sh"
 
 Xvfb -displayfd 9 -screen 0 1024x768x24 -nolisten tcp 9>"$work/display" >/dev/null 2>&1 &
 pids+=($!)
@@ -38,13 +28,7 @@ done
 (cd "$runtime" && exec "$program") &
 game=$!
 pids+=($game)
-window=""
-for _ in $(seq 200); do
-  window=$(xdotool search --name '^Quadrel$' 2>/dev/null | head -n1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || fail "no window titled Quadrel"
+window=$(window_named Quadrel) || exit 1
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
 sleep 2
 # "[ Game Start ]" at (320, 260) of the 640 x 480 picture, full screen at 1024 x 768.

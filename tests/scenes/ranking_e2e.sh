@@ -9,17 +9,7 @@ set -uo pipefail
 program=$1 runtime=$2 probe=$3 tool=$4 out=$5
 mkdir -p "$out"
 rm -f "$out"/*.png
-work=$(mktemp -d)
-chmod 700 "$work"
-pids=()
-cleanup() {
-  local p
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+. "$(dirname "$0")/../e2e_lib.sh"
 
 . "$(dirname "$0")/../xvfb_session.sh"
 # The player's files: a fresh per-user folder, made by the game on first use.
@@ -66,13 +56,7 @@ press() {
 (cd "$work" && exec "$program") &
 game=$!
 pids+=($game)
-window=""
-for _ in $(seq 200); do
-  window=$(xdotool search --name '^Quadrel$' 2>/dev/null | head -n1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || fail "no window titled Quadrel"
+window=$(window_named Quadrel) || exit 1
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
 title_seen title || fail "no title"
 
