@@ -18,6 +18,11 @@ class FramedScene : public Scene {
 
   // Alt+Enter and a device that must be reset: switch the mode and reload.
   virtual void ChangeMode(AppContext& ctx) = 0;
+  // Alt+Enter: full screen to window or back, then ChangeMode.
+  void SwitchDisplayMode(AppContext& ctx) {
+    ctx.fullScreen = ctx.fullScreen ? 0 : 1;
+    ChangeMode(ctx);
+  }
   // Before the camera is applied (the game moves its eye).
   virtual void PlaceCamera(render::Camera&) {}
   virtual void DrawContents(AppContext& ctx) = 0;

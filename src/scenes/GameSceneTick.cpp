@@ -101,10 +101,7 @@ void GameSceneTick::StepInput(AppContext& ctx) {
 void GameSceneTick::HeldInput(AppContext& ctx, const KeyboardState& keys) {
   GameVars& v = game_.vars;
   const bool altEnter = AltEnterDown(keys);
-  if (altEnter && !v.altEnterHeld) {
-    ctx.fullScreen = 1 - ctx.fullScreen;
-    ChangeMode(ctx);
-  }
+  if (altEnter && !v.altEnterHeld) SwitchDisplayMode(ctx);
   v.altEnterHeld = altEnter ? 1 : 0;
   // Backspace leaves as in play: a new game, or the title from a playback.
   if (pause_.Paused() && IsDown(keys.keys[key::Backspace]) && v.clock.fadeAlpha == 0) {

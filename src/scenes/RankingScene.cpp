@@ -160,10 +160,7 @@ void RankingScene::Input(AppContext& ctx) {
       // One switch per press: held keys would flip the display on every tick.
       // The keys are remembered as seen, so letting go of Alt before Enter
       // is no Enter press that would end the name entry.
-      if (!AltEnterDown(previousKeyboard_)) {
-        ctx.fullScreen = ctx.fullScreen ? 0 : 1;
-        ChangeMode(ctx);
-      }
+      if (!AltEnterDown(previousKeyboard_)) SwitchDisplayMode(ctx);
       previousKeyboard_ = keyboard_;
       previousMouse_ = mouse_;
       return;

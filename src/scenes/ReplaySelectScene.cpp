@@ -79,13 +79,7 @@ void ReplaySelectScene::ChangeMode(AppContext& ctx) {
 
 void ReplaySelectScene::Input(AppContext& ctx) {
   if (clock_.nextScene >= 0) return;
-  s_.input.ReadMouse(mouse_);
-  s_.input.ReadKeyboard(keyboard_);
-  // One switch per press of Alt+Enter, as in the other scenes.
-  if (AltEnterDown(keyboard_) && !AltEnterDown(previousKeyboard_)) {
-    ctx.fullScreen = ctx.fullScreen ? 0 : 1;
-    ChangeMode(ctx);
-  }
+  if (ReadMenuInput(s_.input, mouse_, keyboard_, previousKeyboard_)) SwitchDisplayMode(ctx);
   if (IsDown(mouse_.rgbButtons[0]) && !IsDown(previousMouse_.rgbButtons[0])) {
     // The click's own position is the one the fade-out keeps lit.
     FreezePointer(ctx);

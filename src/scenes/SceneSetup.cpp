@@ -1,5 +1,7 @@
 #include "scenes/SceneSetup.hpp"
 
+#include "scenes/FramedScene.hpp"
+
 namespace quadrel {
 
 using namespace render;
@@ -30,6 +32,13 @@ void LoadMenuScene(Graphics& g, uint32_t clearColour, Font*& first, int32_t firs
   if (first) first->Create("Times New Roman", firstHeight, 700, 0);
   if (second) second->Create("Times New Roman", secondHeight, 700, 0);
   g.LoadBackground(background, 640, 480);
+}
+
+bool ReadMenuInput(GameInputDevice& input, MouseState& mouse, KeyboardState& keyboard,
+                   const KeyboardState& previousKeyboard) {
+  input.ReadMouse(mouse);
+  input.ReadKeyboard(keyboard);
+  return AltEnterDown(keyboard) && !AltEnterDown(previousKeyboard);
 }
 
 }  // namespace quadrel

@@ -3,6 +3,7 @@
 // camera at (0, 20, -70) looking at (0, 25, 0).
 #pragma once
 
+#include "base/GamePorts.hpp"
 #include "platform/render/Graphics.hpp"
 
 namespace quadrel {
@@ -15,5 +16,10 @@ void LoadSceneView(render::Graphics& g, render::ColourValue shadowColour);
 void LoadMenuScene(render::Graphics& g, uint32_t clearColour, render::Font*& first,
                    int32_t firstHeight, render::Font*& second, int32_t secondHeight,
                    const char* background);
+
+// A menu's reads for one tick; true when Alt+Enter went down in it. Only the
+// press switches the display: held keys would flip it on every tick.
+bool ReadMenuInput(GameInputDevice& input, MouseState& mouse, KeyboardState& keyboard,
+                   const KeyboardState& previousKeyboard);
 
 }  // namespace quadrel

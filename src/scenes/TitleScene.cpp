@@ -91,13 +91,7 @@ void TitleScene::ChangeMode(AppContext& ctx) {
 
 void TitleScene::Input(AppContext& ctx) {
   if (clock_.nextScene >= 0) return;
-  s_.input.ReadMouse(mouse_);
-  s_.input.ReadKeyboard(keyboard_);
-  // One switch per press of Alt+Enter: held keys would flip the display on every tick.
-  if (AltEnterDown(keyboard_) && !AltEnterDown(previousKeyboard_)) {
-    ctx.fullScreen = ctx.fullScreen ? 0 : 1;
-    ChangeMode(ctx);
-  }
+  if (ReadMenuInput(s_.input, mouse_, keyboard_, previousKeyboard_)) SwitchDisplayMode(ctx);
   if (IsDown(mouse_.rgbButtons[0]) && !IsDown(previousMouse_.rgbButtons[0])) {
     switch (HitTestTitleButtons(ctx.mouseX, ctx.mouseY)) {
       case StartButton:
