@@ -11,6 +11,8 @@ if(NOT QUADREL_CORE_ONLY)
   pkg_check_modules(QUADREL_FONTCONFIG REQUIRED IMPORTED_TARGET GLOBAL fontconfig)
   pkg_check_modules(QUADREL_EPOXY REQUIRED IMPORTED_TARGET GLOBAL epoxy)
   pkg_check_modules(QUADREL_STB REQUIRED IMPORTED_TARGET GLOBAL stb)
+  # Xlib itself, for the error handler the game puts in front of Xlib's.
+  pkg_check_modules(QUADREL_X11 REQUIRED IMPORTED_TARGET GLOBAL x11)
   # Ogg Vorbis: decoding in the game, encoding in the asset generator.
   pkg_check_modules(QUADREL_VORBISFILE REQUIRED IMPORTED_TARGET GLOBAL vorbisfile vorbis ogg)
   pkg_check_modules(QUADREL_VORBISENC REQUIRED IMPORTED_TARGET GLOBAL vorbisenc vorbis ogg)
