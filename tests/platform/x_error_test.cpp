@@ -4,11 +4,19 @@
 // server took after the box was gone ended the game at exit with BadWindow.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <string>
+#include <set>
 #include <thread>
+#include <vector>
 
 #include "XvfbDisplay.hpp"
 #include "platform/dialog/TextMessageBox.hpp"
@@ -19,6 +27,7 @@
 // Last: Xlib's macros (None, Bool, ...) clash with the test framework's names.
 #include <SDL2/SDL.h>
 #include <SDL2/SDL_syswm.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
 namespace quadrel::io {
@@ -116,10 +125,73 @@ TEST_F(XDisplayTest, OtherErrorsStayFatal) {
       ::testing::ExitedWithCode(1), "BadAtom");
 }
 
+// openbox on the test's display while it lives, when it is installed.
+class WindowManager {
+ public:
+  WindowManager() {
+    pid_ = fork();
+    if (pid_ == 0) {
+      const int null = open("/dev/null", O_RDWR);
+      if (null >= 0) {
+        dup2(null, 1);
+        dup2(null, 2);
+      }
+      execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) return;
+    const Atom check = XInternAtom(d, "_NET_SUPPORTING_WM_CHECK", False);
+    for (int i = 0; i < 100 && pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; ++i) {
+      int n = 0;
+      Atom* props = XListProperties(d, DefaultRootWindow(d), &n);
+      const bool running = props && std::find(props, props + n, check) != props + n;
+      if (props) XFree(props);
+      if (running) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    XCloseDisplay(d);
+  }
+  ~WindowManager() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+// The windows a window manager lists as its clients (_NET_CLIENT_LIST), else
+// the root's children: without one, the program's windows are those.
+std::vector<Window> TopWindows(Display* d) {
+  std::vector<Window> out;
+  Atom type = 0;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const Atom list = XInternAtom(d, "_NET_CLIENT_LIST", False);
+  if (XGetWindowProperty(d, DefaultRootWindow(d), list, 0, 1024, False, XA_WINDOW, &type, &format,
+                         &count, &after, &data) == Success && data && format == 32) {
+    const auto* ids = reinterpret_cast<const unsigned long*>(data);
+    out.assign(ids, ids + count);
+  }
+  if (data) XFree(data);
+  if (!out.empty()) return out;
+  Window root = 0, parent = 0, *children = nullptr;
+  unsigned n = 0;
+  if (XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n) && children)
+    out.assign(children, children + n);
+  if (children) XFree(children);
+  return out;
+}
+
 // The message box shown and answered many times over the game's window, the
 // answer arriving while the box waits (as a key or a click does): when SDL
 // closes its connections at the end, no error may come out of them.
 TEST_F(XDisplayTest, AnsweredMessageBoxesLeaveNoErrorBehind) {
+  const WindowManager wm;  // the boxes are managed windows in the game too
   ASSERT_EQ(SDL_InitSubSystem(SDL_INIT_VIDEO), 0) << SDL_GetError();
   SDL_Window* game = render::CreateGameWindow(false);
   ASSERT_NE(game, nullptr) << SDL_GetError();
@@ -136,20 +208,16 @@ TEST_F(XDisplayTest, AnsweredMessageBoxesLeaveNoErrorBehind) {
     if (!d) return;
     const Atom protocols = XInternAtom(d, "WM_PROTOCOLS", False);
     const Atom deleteWindow = XInternAtom(d, "WM_DELETE_WINDOW", False);
-    Window answered = 0;
+    std::set<Window> answered;  // gone or going: never asked about again
     while (!done) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      Window root = 0, parent = 0, *children = nullptr;
-      unsigned count = 0;
-      if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count)) continue;
       Window box = 0;
-      for (unsigned i = 0; i < count; ++i) {
+      for (Window w : TopWindows(d)) {
         XWindowAttributes a;
-        if (children[i] != gameWindow && children[i] != answered &&
-            XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
-          box = children[i];
+        if (w != gameWindow && !answered.count(w) && XGetWindowAttributes(d, w, &a) &&
+            a.map_state == IsViewable)
+          box = w;
       }
-      if (children) XFree(children);
       if (!box) continue;
       XEvent e{};
       e.xclient.type = ClientMessage;
@@ -160,7 +228,7 @@ TEST_F(XDisplayTest, AnsweredMessageBoxesLeaveNoErrorBehind) {
       e.xclient.data.l[1] = CurrentTime;
       XSendEvent(d, box, False, NoEventMask, &e);
       XFlush(d);
-      answered = box;
+      answered.insert(box);
       ++closed;
     }
     XCloseDisplay(d);
