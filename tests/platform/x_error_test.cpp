@@ -13,8 +13,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <string>
 #include <set>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -39,7 +39,8 @@ TEST(XErrorFilter, OnlyGoneWindowsAreSurvivedAndEachKindIsReportedOnce) {
 
   XErrorFilter filter;
   const std::string first =
-      filter.Note({kXBadWindow, 25, 0, 0x400012, 8}, "BadWindow (invalid Window parameter)", "X_SendEvent");
+      filter.Note({kXBadWindow, 25, 0, 0x400012, 8}, "BadWindow (invalid Window parameter)",
+                  "X_SendEvent");
   EXPECT_NE(first.find("BadWindow (invalid Window parameter)"), std::string::npos) << first;
   EXPECT_NE(first.find("request 25 (X_SendEvent)"), std::string::npos) << first;
   EXPECT_NE(first.find("0x400012"), std::string::npos) << first;
@@ -108,7 +109,8 @@ TEST_F(XDisplayTest, SendingToAGoneWindowIsLoggedOnceAndTheProcessGoesOn) {
   EXPECT_EQ(XErrorGuardFilter().ToleratedCount(), 3);
   const auto line = log.find("X error ignored: BadWindow");
   ASSERT_NE(line, std::string::npos) << log;
-  EXPECT_EQ(log.find("X error ignored", line + 1), std::string::npos) << "one line for one kind:\n" << log;
+  EXPECT_EQ(log.find("X error ignored", line + 1), std::string::npos)
+      << "one line for one kind:\n" << log;
   EXPECT_NE(log.find("X_SendEvent"), std::string::npos) << log;
 }
 
@@ -267,7 +269,8 @@ TEST_F(XDisplayTest, AnsweredMessageBoxesLeaveNoErrorBehind) {
   });
   constexpr int kBoxes = 150;
   int shown = 0;
-  for (int i = 0; i < kBoxes; ++i) shown += ShowTextMessageBox("Debug", "サーバー接続失敗 " + std::to_string(i), false);
+  for (int i = 0; i < kBoxes; ++i)
+    shown += ShowTextMessageBox("Debug", "サーバー接続失敗 " + std::to_string(i), false);
   done = true;
   answerer.join();
   SDL_DestroyWindow(game);
