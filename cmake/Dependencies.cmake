@@ -9,8 +9,10 @@ if(NOT QUADREL_CORE_ONLY)
   pkg_check_modules(QUADREL_SDL2_TTF REQUIRED IMPORTED_TARGET GLOBAL SDL2_ttf)
   pkg_check_modules(QUADREL_FONTCONFIG REQUIRED IMPORTED_TARGET GLOBAL fontconfig)
   pkg_check_modules(QUADREL_EPOXY REQUIRED IMPORTED_TARGET GLOBAL epoxy)
-  # The mouse's raw motion on X11 (XInput 2).
-  pkg_check_modules(QUADREL_XI REQUIRED IMPORTED_TARGET GLOBAL xi x11)
+  # Xlib: the error handler the game puts in front of Xlib's; XInput 2: the
+  # mouse's raw motion in a window.
+  pkg_check_modules(QUADREL_X11 REQUIRED IMPORTED_TARGET GLOBAL x11)
+  pkg_check_modules(QUADREL_XI REQUIRED IMPORTED_TARGET GLOBAL xi)
   # Ogg Vorbis: decoding in the game (through vorbisfile alone), encoding in
   # the asset generator and the sound tests (the codec and the Ogg stream too).
   pkg_check_modules(QUADREL_VORBISFILE REQUIRED IMPORTED_TARGET GLOBAL vorbisfile)

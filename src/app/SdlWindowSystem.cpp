@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include "platform/dialog/X11Session.hpp"
 #include "platform/render/GameWindow.hpp"
 
 namespace quadrel::app {
@@ -46,7 +47,15 @@ bool SdlWindowSystem::Minimised() {
 void SdlWindowSystem::Idle() { SDL_Delay(1); }
 
 // Leaves the event queued for PollEvent; the input device has seen it already.
-void SdlWindowSystem::WaitForEvent(int milliseconds) { SDL_WaitEventTimeout(nullptr, milliseconds); }
+// On X11 the wait is on the connection itself, not SDL_WaitEventTimeout: that
+// addresses a wake-up to the window over SDL's second connection, which the
+// server may take after the window is destroyed at exit (see the message box).
+void SdlWindowSystem::WaitForEvent(int milliseconds) {
+  SDL_PumpEvents();
+  if (SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) return;
+  if (io::WaitForWindowInput(window_, milliseconds) == io::WindowWait::NotX11)
+    SDL_WaitEventTimeout(nullptr, milliseconds);
+}
 
 bool SdlWindowSystem::HasFocus() {
   return (SDL_GetWindowFlags(window_) & SDL_WINDOW_INPUT_FOCUS) != 0;

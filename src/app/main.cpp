@@ -26,6 +26,7 @@
 #include "platform/render/GlGraphics.hpp"
 #include "platform/input/Input.hpp"
 #include "platform/dialog/MessageBox.hpp"
+#include "platform/dialog/X11Session.hpp"
 #include "platform/audio/Sound.hpp"
 #include "ranking/RankingTable.hpp"
 #include "replay/ReplayList.hpp"
@@ -115,6 +116,8 @@ int main(int argc, char** argv) {
 
   GameReset(game);  // the first reset zero-fills the context
   context.fullScreen = 1;
+  // Before SDL's video starts, so that SDL chains to it and puts it back at exit.
+  io::InstallXErrorGuard();
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
     std::fprintf(stderr, "Quadrel: SDL could not start: %s\n", SDL_GetError());
     return 1;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "files/SafeFile.hpp"
+#include "platform/dialog/X11Session.hpp"
 
 namespace quadrel::io {
 namespace {
@@ -97,6 +98,7 @@ bool ShowTextMessageBox(const std::string& caption, const std::string& text, boo
   const std::string file = FindFaceFor(caption + text + "OK", &index);
   if (file.empty()) return false;
   const bool startVideo = !SDL_WasInit(SDL_INIT_VIDEO);
+  if (startVideo) InstallXErrorGuard();  // before SDL, which chains to it
   if (startVideo && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   if (TTF_Init() != 0) {
     if (startVideo) SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -188,10 +190,21 @@ bool ShowTextMessageBox(const std::string& caption, const std::string& text, boo
       const Uint32 id = SDL_GetWindowID(window);
       bool quitSeen = false, open = true;
       while (open) {
+        // No SDL_WaitEventTimeout while the box is SDL's newest window: SDL
+        // would address its wake-up to the box over a second X connection,
+        // and one that reaches the server after the box is destroyed is a
+        // BadWindow error, fatal when SDL closes that connection at exit.
+        // Polling SDL and waiting on the X connection ourselves sends none.
         SDL_Event e;
-        if (!SDL_WaitEventTimeout(&e, 250)) {
-          draw();  // cheap, and covers a lost expose
-          continue;
+        bool have = SDL_PollEvent(&e);
+        if (!have) {
+          const WindowWait wait = WaitForWindowInput(window, 250);
+          if (wait == WindowWait::Input) continue;
+          if (wait == WindowWait::NotX11) have = SDL_WaitEventTimeout(&e, 250);
+          if (!have) {
+            draw();  // cheap, and covers a lost expose
+            continue;
+          }
         }
         switch (e.type) {
           case SDL_QUIT: quitSeen = true; break;
