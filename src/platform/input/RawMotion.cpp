@@ -89,6 +89,7 @@ void RawMotion::Poll(double& dx, double& dy) {
         // One value for each axis the mask names, x before y.
         const double v = value[0];
         ++value;
+        if (!std::isfinite(v)) continue;  // a broken device must not poison the sums
         double& sum = axis == 0 ? dx : dy;
         if (device && device->absolute[axis]) {
           if (device->seen[axis]) sum += v - device->last[axis];
