@@ -43,11 +43,7 @@ box Debug
 grep -qF 'quadrel: Debug: Xファイルの読み込みに失敗しました。 (file: ./model/ball.x)' "$work/stderr" ||
   fail "no report line naming the model on standard error"
 box Error
-for _ in $(seq 50); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$game" 2>/dev/null && fail "the program did not end after the fatal report"
-wait "$game"
-code=$?
-[ "$code" -eq 1 ] || fail "exit code $code after the fatal report"
+expect_exit "$game" 1 "the fatal report"
 echo "standard error:"
 cat "$work/stderr"
 echo "fatal report boxes shown, exit code 1; screenshots in $out"

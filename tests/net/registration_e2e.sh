@@ -153,10 +153,6 @@ sleep 3
 kill -0 "$game" 2>/dev/null || fail "the program ended after the failed registration"
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
 xdotool key Escape
-for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$game" 2>/dev/null && fail "Escape did not end the program"
-wait "$game"
-code=$?
-[ "$code" -eq 0 ] || fail "exit code $code after Escape"
+expect_exit "$game" 0 "Escape"
 echo "the game went on; Escape: exit 0"
 echo "1 passed, 0 failed"

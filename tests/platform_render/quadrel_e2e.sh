@@ -86,10 +86,6 @@ echo "second copy given a replay: box, report line, exit 1; the first keeps runn
 
 xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
 xdotool key Escape
-for _ in $(seq 150); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$game" 2>/dev/null && fail "Escape did not end the program"
-wait "$game"
-code=$?
-[ "$code" -eq 0 ] || fail "exit code $code after Escape"
+expect_exit "$game" 0 "Escape"
 echo "Escape: exit 0"
 echo "1 passed, 0 failed"

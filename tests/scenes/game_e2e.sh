@@ -61,10 +61,6 @@ rss=$(awk '/VmRSS/ {print $2}' "/proc/$game/status")
 echo "resident memory while playing: $((rss / 1024)) MiB"
 
 xdotool key Escape
-for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$game" 2>/dev/null && fail "Escape did not end the program"
-wait "$game"
-code=$?
-[ "$code" -eq 0 ] || fail "exit code $code after Escape"
+expect_exit "$game" 0 "Escape"
 echo "Escape: exit 0"
 echo "1 passed, 0 failed"

@@ -139,11 +139,7 @@ echo "playback over after $((SECONDS - start)) s: \"Replay Mode\" in $modes of $
 [ "$gapped" -eq 0 ] || fail "\"Replay Gapped!\" in $gapped shots"
 
 xdotool key Escape
-for _ in $(seq 100); do kill -0 "$game" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$game" 2>/dev/null && fail "Escape did not end the program"
-wait "$game"
-code=$?
-[ "$code" -eq 0 ] || fail "exit code $code after Escape"
+expect_exit "$game" 0 "Escape"
 
 [ "$(ls -R "$runtime" | md5sum)" = "$runtime_before" ] || fail "the game wrote into its data folder"
 echo "the player's files: $(cd "$XDG_DATA_HOME" && find . -type f | sort | tr '\n' ' ')"
