@@ -20,21 +20,14 @@
 #include "platform/render/HeadlessGraphics.hpp"
 #include "replay/ReplayStore.hpp"
 #include "scenes/GameSceneTick.hpp"
+#include "scenes/SceneRig.hpp"
 
 namespace fs = std::filesystem;
 
 namespace quadrel::test {
 namespace {
 
-struct Input : GameInputDevice {
-  MouseState mouse{};
-  KeyboardState keys{};
-  void ReadMouse(MouseState& m) override {
-    m = mouse;
-    mouse.lX = 0;  // movement is used up by the read
-  }
-  void ReadKeyboard(KeyboardState& k) override { k = keys; }
-};
+using Input = ScriptedInput;
 
 struct Window : SceneWindow {
   bool visible = true;
