@@ -1,12 +1,12 @@
 #include "XorgMouseDisplay.hpp"
 
+#include "XvfbDisplay.hpp"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -60,41 +60,14 @@ XorgMouseDisplay::XorgMouseDisplay(int width, int height) {
   // opens its end.
   if (mkfifo(pipe.c_str(), 0600) != 0) return;
   pipe_ = open(pipe.c_str(), O_RDWR | O_CLOEXEC);
-  int fds[2];
-  if (pipe_ < 0 || ::pipe(fds) != 0) return;
-  const std::string fd = std::to_string(fds[1]);
-  const std::string conf = dir_ + "/xorg.conf", confDir = dir_ + "/conf.d";
-  const std::string log = dir_ + "/xorg.log";
-  pid_ = fork();
-  if (pid_ == 0) {
-    close(fds[0]);
-    setpgid(0, 0);
-    const int null = open("/dev/null", O_RDWR);
-    if (null >= 0) {
-      dup2(null, 0);
-      dup2(null, 1);
-      dup2(null, 2);
-    }
-    // The server itself: the wrapper in PATH insists on a console.
-    const char* args[] = {"Xorg", "-config", conf.c_str(), "-configdir", confDir.c_str(),
-                          "-logfile", log.c_str(), "-noreset", "-nolisten", "tcp",
-                          "-novtswitch", "-sharevts", "-keeptty", "-displayfd", fd.c_str(),
-                          nullptr};
-    execv("/usr/lib/xorg/Xorg", const_cast<char**>(args));
-    execvp("Xorg", const_cast<char**>(args));
-    _exit(127);
-  }
-  close(fds[1]);
-  std::string number;
-  pollfd p{fds[0], POLLIN, 0};
-  while (poll(&p, 1, 20000) > 0) {
-    char c;
-    if (read(fds[0], &c, 1) != 1 || c == '\n') break;
-    number += c;
-  }
-  close(fds[0]);
-  if (number.empty()) return;
-  name_ = ":" + number;
+  if (pipe_ < 0) return;
+  // The server itself, not the wrapper in PATH, which insists on a console.
+  pid_ = StartXServer({"/usr/lib/xorg/Xorg", "Xorg"},
+                      {"-config", dir_ + "/xorg.conf", "-configdir", dir_ + "/conf.d", "-logfile",
+                       dir_ + "/xorg.log", "-noreset", "-nolisten", "tcp", "-novtswitch",
+                       "-sharevts", "-keeptty"},
+                      20000, name_);
+  if (pid_ < 0) return;
   setenv("DISPLAY", name_.c_str(), 1);
   display_ = XOpenDisplay(name_.c_str());
   if (!display_) return;
@@ -115,10 +88,7 @@ XorgMouseDisplay::XorgMouseDisplay(int width, int height) {
 XorgMouseDisplay::~XorgMouseDisplay() {
   if (display_) XCloseDisplay(display_);
   if (pipe_ >= 0) close(pipe_);
-  if (pid_ > 0) {
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
+  StopXServer(pid_);
   if (!dir_.empty()) {
     for (const char* name : {"/mouse", "/xorg.conf", "/xorg.log", "/xorg.log.old", "/conf.d"})
       remove((dir_ + name).c_str());

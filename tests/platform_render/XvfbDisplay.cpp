@@ -11,13 +11,23 @@
 
 namespace quadrel::testing {
 
-XvfbDisplay::XvfbDisplay(int width, int height) {
+pid_t StartXServer(const std::vector<std::string>& programs, const std::vector<std::string>& args,
+                   int timeoutMs, std::string& display) {
+  display.clear();
   int fds[2];
-  if (pipe(fds) != 0) return;
-  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-  const std::string fd = std::to_string(fds[1]);
-  pid_ = fork();
-  if (pid_ == 0) {
+  if (pipe(fds) != 0) return -1;
+  // Everything the child needs is made before the fork.
+  std::vector<std::string> words = args;
+  words.push_back("-displayfd");
+  words.push_back(std::to_string(fds[1]));
+  std::vector<char*> argv;
+  argv.push_back(nullptr);  // argv[0], the program's name: set per program
+  for (std::string& w : words) argv.push_back(w.data());
+  argv.push_back(nullptr);
+  std::vector<std::string> names;
+  for (const std::string& program : programs) names.push_back(program.substr(program.rfind('/') + 1));
+  const pid_t pid = fork();
+  if (pid == 0) {
     close(fds[0]);
     setpgid(0, 0);
     const int null = open("/dev/null", O_RDWR);
@@ -26,37 +36,46 @@ XvfbDisplay::XvfbDisplay(int width, int height) {
       dup2(null, 1);
       dup2(null, 2);
     }
-    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-           "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+    for (size_t i = 0; i < programs.size(); ++i) {
+      argv[0] = names[i].data();
+      execvp(programs[i].c_str(), argv.data());
+    }
     _exit(127);
   }
   close(fds[1]);
+  if (pid < 0) {
+    close(fds[0]);
+    return -1;
+  }
   std::string number;
   pollfd p{fds[0], POLLIN, 0};
-  while (poll(&p, 1, 10000) > 0) {
+  while (poll(&p, 1, timeoutMs) > 0) {
     char c;
-    if (read(fds[0], &c, 1) != 1) break;
-    if (c == '\n') break;
+    if (read(fds[0], &c, 1) != 1 || c == '\n') break;
     number += c;
   }
   close(fds[0]);
   if (number.empty()) {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-    pid_ = -1;
-    return;
+    StopXServer(pid);
+    return -1;
   }
-  display_ = ":" + number;
-  setenv("DISPLAY", display_.c_str(), 1);
+  display = ":" + number;
+  return pid;
 }
 
-XvfbDisplay::~XvfbDisplay() {
-  if (pid_ > 0) {
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
+void StopXServer(pid_t pid) {
+  if (pid <= 0) return;
+  kill(pid, SIGTERM);
+  waitpid(pid, nullptr, 0);
 }
+
+XvfbDisplay::XvfbDisplay(int width, int height) {
+  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  pid_ = StartXServer({"Xvfb"}, {"-screen", "0", screen, "-nolisten", "tcp", "-noreset"}, 10000,
+                      display_);
+  if (pid_ > 0) setenv("DISPLAY", display_.c_str(), 1);
+}
+
+XvfbDisplay::~XvfbDisplay() { StopXServer(pid_); }
 
 }  // namespace quadrel::testing

@@ -4,8 +4,18 @@
 
 #include <string>
 #include <sys/types.h>
+#include <vector>
 
 namespace quadrel::testing {
+
+// Starts an X server in a process group of its own, quiet: the first of
+// programs that runs, with args and "-displayfd". Waits up to timeoutMs for
+// the display it picks. Returns its pid and ":N" in display, or -1 (a
+// server that named no display is stopped).
+pid_t StartXServer(const std::vector<std::string>& programs, const std::vector<std::string>& args,
+                   int timeoutMs, std::string& display);
+// Stops a server StartXServer started.
+void StopXServer(pid_t pid);
 
 class XvfbDisplay {
  public:
