@@ -20,17 +20,15 @@ work=$(mktemp -d /tmp/quadrel-load.XXXXXX)
 pid=
 stop_server() { if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; pid=; fi; }
 . tests/server/pg_cluster.sh
+. tests/server/server_lib.sh
 trap 'stop_server; pg_stop; rm -rf "$work"' EXIT
 
 run() {  # run LABEL DB WORKERS FIRST
   local label=$1 db=$2 workers=$3 first=$4
-  "$server" --listen 127.0.0.1:0 --db "$db" --top 1000000 --threads "$workers" \
-    --verifiers "$workers" >"$work/out" 2>"$work/err" &
-  pid=$!
-  for _ in $(seq 300); do grep -q '^listening on' "$work/out" && break; sleep 0.1; done
-  local port
-  port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$work/out")
-  [ -n "$port" ] || { echo "server did not start:"; cat "$work/err"; exit 1; }
+  start_ranking_server "$work/out" "$work/err" "$server" --listen 127.0.0.1:0 --db "$db" \
+    --top 1000000 --threads "$workers" --verifiers "$workers"
+  pid=$server_pid
+  local port=$server_port
   printf '%-10s workers %d  ' "$label" "$workers"
   "$client" bench "$port" "$count" "$clients" "$first"
   stop_server

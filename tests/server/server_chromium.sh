@@ -11,11 +11,9 @@ pid=
 cleanup() { if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi; rm -rf "$dir"; }
 trap cleanup EXIT
 
-"$server" --listen 127.0.0.1:0 --db "$dir/ranking.sqlite" >"$dir/out" 2>"$dir/err" &
-pid=$!
-for _ in $(seq 100); do grep -q '^listening on' "$dir/out" && break; sleep 0.05; done
-port=$(sed -n 's/^listening on .*:\([0-9]*\)$/\1/p' "$dir/out")
-[ -n "$port" ] || { echo "server did not start"; cat "$dir/err"; exit 1; }
+. "$(dirname "$0")/server_lib.sh"
+start_ranking_server "$dir/out" "$dir/err" "$server" --listen 127.0.0.1:0 --db "$dir/ranking.sqlite"
+pid=$server_pid port=$server_port
 
 names=("<script>ab" "Alice     " "Bob & Co. " "ZZ Top    " "Quadrel!  " "O'Neil    ")
 i=0
