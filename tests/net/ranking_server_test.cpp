@@ -13,7 +13,9 @@ namespace quadrel::test {
 namespace {
 
 using Mode = LoopbackServer::Mode;
-using Strings = std::vector<std::string>;
+// A host name of the longest kind: 253 characters.
+const std::string kLongestName = std::string(63, 'a') + "." + std::string(63, 'b') + "." +
+                                 std::string(63, 'c') + "." + std::string(61, 'd');
 
 TEST(RankingServer, NamesAddressesAndPortsPass) {
   for (const char* text : {"localhost", "ranking.example.org:8080", "192.0.2.7", "192.0.2.7:1",
@@ -34,9 +36,7 @@ TEST(RankingServer, NamesAddressesAndPortsPass) {
 }
 
 TEST(RankingServer, MalformedValuesAreRefused) {
-  const std::string longest = std::string(63, 'a') + "." + std::string(63, 'b') + "." +
-                              std::string(63, 'c') + "." + std::string(61, 'd');
-  EXPECT_EQ(RankingServerProblem(longest + ":65535"), "");
+  EXPECT_EQ(RankingServerProblem(kLongestName + ":65535"), "");
   for (const std::string& text :
        {std::string(""), std::string(" "), std::string("a b"), std::string("host:0"),
         std::string("host:65536"), std::string("host:"), std::string("host:80x"),
@@ -46,7 +46,7 @@ TEST(RankingServer, MalformedValuesAreRefused) {
         std::string("\x1b[31mhost"), std::string("host\t"), std::string("ho\x7fst"),
         std::string(".host"), std::string("host."), std::string("-host"), std::string("a..b"),
         std::string("999.0.0.1"), std::string("1.2.3"), std::string(64, 'a'),
-        longest + "e:65535", std::string(300, 'a')}) {
+        kLongestName + "e:65535", std::string(300, 'a')}) {
     EXPECT_NE(RankingServerProblem(text), "") << text;
   }
 }
@@ -94,9 +94,7 @@ TEST(RankingServer, Ipv6ServerGetsItsAddressInBracketsInTheHostLines) {
 
 TEST(RankingServer, LongestAcceptedNameFitsThePostHeader) {
   LoopbackServer server(Mode::Reply, "HTTP/1.0 200 OK\r\n\r\n0");
-  const std::string name = std::string(63, 'a') + "." + std::string(63, 'b') + "." +
-                           std::string(63, 'c') + "." + std::string(61, 'd');
-  const std::string text = name + ":" + std::to_string(server.port());
+  const std::string text = kLongestName + ":" + std::to_string(server.port());
   ASSERT_EQ(RankingServerProblem(text), "");
   MessageLog log;
   Http http;
@@ -106,7 +104,7 @@ TEST(RankingServer, LongestAcceptedNameFitsThePostHeader) {
   };
   RegistrationForm form;
   EXPECT_EQ(RegisterOnline(http, RankingUrl(text), form), kRegistrationAccepted);
-  EXPECT_NE(server.Request().find("\r\nHost: " + name + "\r\n\r\n"), std::string::npos);
+  EXPECT_NE(server.Request().find("\r\nHost: " + kLongestName + "\r\n\r\n"), std::string::npos);
   EXPECT_TRUE(log.shown.empty());
 }
 
