@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "app/SdlWindowSystem.hpp"
@@ -157,14 +158,20 @@ int main(int argc, char** argv) {
     };
     // The player's sound level and mute, kept per user between runs.
     const std::string settingsPath = PlayerSettingsPath();
-    services.settings = LoadPlayerSettings(settingsPath);
+    std::optional<std::string> rankingServer;
+    services.settings = LoadPlayerSettings(settingsPath, &rankingServer);
     services.saveSettings = [settingsPath](const PlayerSettings& s) {
       SavePlayerSettings(s, settingsPath);
     };
     io::SetPlayerVolume(services.settings.volume, services.settings.muted);
-    services.registerOnline = [](const RankingEntry& row, int32_t reachedLevel,
-                                 const ReplayStore& store) {
-      return RegisterOnline(http, RankingUrl(), RegistrationFormFor(row, reachedLevel, store));
+    // The ranking server the player chose, once for the run.
+    const RankingServerChoice server =
+        ChooseRankingServer(std::getenv(kRankingServerVariable), rankingServer);
+    if (!server.warning.empty()) std::fprintf(stderr, "%s\n", server.warning.c_str());
+    services.registerOnline = [url = RankingUrl(server.server)](
+                                  const RankingEntry& row, int32_t reachedLevel,
+                                  const ReplayStore& store) {
+      return RegisterOnline(http, url, RegistrationFormFor(row, reachedLevel, store));
     };
 
     TitleScene title(services);

@@ -92,6 +92,11 @@ bool NumericAddress(const std::string& text, uint16_t port, Candidate& out) {
   return ok;
 }
 
+// An IPv6 address goes into the Host line in its brackets.
+std::string HostLine(const std::string& host) {
+  return host.find(':') != std::string::npos ? "[" + host + "]" : host;
+}
+
 bool SetNonBlocking(int fd) {
   int flags = ::fcntl(fd, F_GETFL, 0);
   return flags >= 0 && ::fcntl(fd, F_SETFL, flags | O_NONBLOCK) == 0 &&
@@ -142,6 +147,17 @@ int32_t Http::ParseUrl(UrlParts& out, const std::string& url) {
   std::string path = slash == std::string::npos ? "/" : url.substr(slash);
   uint32_t port = 80;
   size_t colon = host.find(':');
+  if (!host.empty() && host[0] == '[') {
+    // An IPv6 address in brackets; the port's colon follows the closing one.
+    size_t close = host.find(']');
+    in6_addr v6{};
+    if (close == std::string::npos || (close + 1 < host.size() && host[close + 1] != ':') ||
+        ::inet_pton(AF_INET6, host.substr(1, close - 1).c_str(), &v6) != 1) {
+      ShowDebugMessage(kUrlWrong);
+      return kHttpFail;
+    }
+    colon = close + 1 < host.size() ? close + 1 : std::string::npos;
+  }
   if (colon != std::string::npos) {
     std::string portText = host.substr(colon + 1);
     host.resize(colon);
@@ -158,6 +174,8 @@ int32_t Http::ParseUrl(UrlParts& out, const std::string& url) {
       return kHttpFail;
     }
   }
+  // The brackets belong to the URL and the Host line, not to the address.
+  if (!host.empty() && host[0] == '[') host = host.substr(1, host.size() - 2);
   if (host.size() > kUrlHostMax || path.size() > kUrlPathMax) {
     ShowDebugMessage(kUrlWrong);
     return kHttpFail;
@@ -180,6 +198,9 @@ int32_t Http::Connect(const std::string& host, uint16_t port) {
     v4->sin_addr = dotted;
     candidate.length = sizeof(sockaddr_in);
     candidates.push_back(candidate);
+  } else if (Candidate literal; host.find(':') != std::string::npos &&
+                                NumericAddress(host, port, literal)) {
+    candidates.push_back(literal);
   } else {
     ++lookupCount_;
     std::vector<std::string> texts;
@@ -339,8 +360,8 @@ int32_t Http::Get(const std::string& url, char* out, size_t capacity) {
     ShowDebugMessage(kUrlInvalid);
     return kHttpFail;
   }
-  std::string request = "GET " + parts.path + " HTTP/1.0\r\nHost: " + parts.host + ":" +
-                        std::to_string(parts.port) + "\r\n\r\n";
+  std::string request = "GET " + parts.path + " HTTP/1.0\r\nHost: " + HostLine(parts.host) +
+                        ":" + std::to_string(parts.port) + "\r\n\r\n";
   Exchange(parts, request.data(), request.size(), out, capacity);
   return kHttpOk;
 }
@@ -361,7 +382,7 @@ int32_t Http::Post(const std::string& url, char* out, size_t capacity) {
                        std::to_string(bodyLength_ + kFormClosingLength) +
                        "\r\n"
                        "Host: " +
-                       parts.host + "\r\n\r\n";
+                       HostLine(parts.host) + "\r\n\r\n";
   // Host and path share a small fixed room before the body.
   if (header.size() > kPostHeaderRoom) {
     ShowDebugMessage(kUrlWrong);

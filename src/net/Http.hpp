@@ -20,15 +20,16 @@ constexpr int32_t kHttpFail = static_cast<int32_t>(0x80004005u);
 constexpr char kFormBoundary[] = "0123456789ABCD";
 // The line that closes a form body: "--0123456789ABCD--\r\n".
 constexpr size_t kFormClosingLength = 20;
-// Room in a POST request for everything before the body.
-constexpr size_t kPostHeaderRoom = 200;
+// Room in a POST request for everything before the body: the request line,
+// the fixed headers and a Host line with a host name of the longest kind.
+constexpr size_t kPostHeaderRoom = 512;
 constexpr size_t kUrlHostMax = 255;
 constexpr size_t kUrlPathMax = 4095;
 // Every send and the wait for the first reply byte.
 constexpr double kExchangeTimeout = 3.0;
 
 struct UrlParts {
-  std::string host;  // name or dotted IPv4 address, no port
+  std::string host;  // name, dotted IPv4 or IPv6 address (without its brackets), no port
   std::string path;  // starts with the slash
   uint16_t port = 80;
 };

@@ -2,23 +2,17 @@
 // travel as they are, without any encoding.
 #include "net/Registration.hpp"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "base/Diagnostics.hpp"
-
-#ifndef QUADREL_RANKING_HOST
-#define QUADREL_RANKING_HOST "localhost"
-#endif
 
 namespace quadrel {
 namespace {
 
 constexpr char kBadReply[] = "Error: サーバーの応答が不正です";
-
-void AddText(Http& http, const char* name, const std::string& value) {
-  http.AddFormField(name, value.data(), value.size(), false);
-}
 
 }  // namespace
 
@@ -36,8 +30,6 @@ RegistrationForm RegistrationFormFor(const RankingEntry& row, int32_t reachedLev
   form.complete = !store.overflowed();
   return form;
 }
-
-std::string RankingUrl() { return "http://" QUADREL_RANKING_HOST "/quadrel/ranking/ranking.cgi"; }
 
 int32_t ReplyVerdict(const char* reply) {
   size_t length = std::strlen(reply);
@@ -63,17 +55,26 @@ bool ReplyHasSuccessStatus(const char* reply) {
 
 int32_t RegisterOnline(Http& http, const std::string& url, const RegistrationForm& form) {
   if (!form.complete) return kRegistrationFailed;
-  http.BeginBody(kRegistrationBodySize);
+  const std::pair<std::string, std::string> texts[] = {
+      {"cmd", "regist"},
+      {"ver", std::to_string(kReplayVersion)},
+      {"name", form.name},
+      {"daytime", form.dateTime},
+      {"score", std::to_string(form.score)},
+      {"level", std::to_string(form.level)},
+      {"filename", form.fileName},
+  };
+  // The body is sized to its parts and the closing line; one the server would
+  // not take gets the server's limit, and the part that does not fit is refused.
+  size_t needed =
+      kFormClosingLength + FormPartSize(4, std::min(form.size, kRegistrationBodyMax), true);
+  for (const auto& [name, value] : texts) needed += FormPartSize(name.size(), value.size(), false);
+  http.BeginBody(std::min(needed, kRegistrationBodyMax));
   if (!http.body()) return kRegistrationFailed;
-  AddText(http, "cmd", "regist");
-  AddText(http, "ver", std::to_string(kReplayVersion));
-  AddText(http, "name", form.name);
-  AddText(http, "daytime", form.dateTime);
-  AddText(http, "score", std::to_string(form.score));
-  AddText(http, "level", std::to_string(form.level));
-  AddText(http, "filename", form.fileName);
+  for (const auto& [name, value] : texts)
+    http.AddFormField(name, value.data(), value.size(), false);
   http.AddFormField("data", form.data, form.size, true);
-  // A replay too large for the body is not sent at all.
+  // A body too large for the server is not sent at all.
   if (http.bodyRefused()) return kRegistrationFailed;
 
   std::vector<char> reply(kRegistrationReplySize, '\0');

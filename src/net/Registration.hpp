@@ -7,6 +7,7 @@
 #include <string>
 
 #include "net/Http.hpp"
+#include "net/RankingServer.hpp"
 #include "ranking/RankingTable.hpp"
 #include "replay/ReplayStore.hpp"
 
@@ -20,7 +21,9 @@ enum RegistrationOutcome : int32_t {
   kRegistrationBadVersion = -3,
 };
 
-constexpr size_t kRegistrationBodySize = 500000;
+// The largest body the ranking server takes: 2 MiB, room for a replay the
+// store holds whole (1,296,160 bytes) and the texts.
+constexpr size_t kRegistrationBodyMax = 2 * 1024 * 1024;
 constexpr size_t kRegistrationReplySize = 4096;
 
 struct RegistrationForm {
@@ -41,9 +44,6 @@ struct RegistrationForm {
 RegistrationForm RegistrationFormFor(const RankingEntry& row, int32_t reachedLevel,
                                      const ReplayStore& store);
 
-// "http://HOST/quadrel/ranking/ranking.cgi" with the host the program was built for.
-std::string RankingUrl();
-
 // The verdict written at the very end of a reply: "-1", "-2", "-3", else accepted.
 int32_t ReplyVerdict(const char* reply);
 // True when the reply opens with an HTTP status line of a 2xx status.
@@ -51,7 +51,7 @@ bool ReplyHasSuccessStatus(const char* reply);
 
 // Sends the form and returns a RegistrationOutcome. Anything short of a whole
 // reply from a server that answered (no connection, a cut or missing reply,
-// no success status, a replay too large for the body) is a failure, -1.
+// no success status, a body larger than kRegistrationBodyMax) is a failure, -1.
 int32_t RegisterOnline(Http& http, const std::string& url, const RegistrationForm& form);
 
 }  // namespace quadrel

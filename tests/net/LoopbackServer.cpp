@@ -48,7 +48,7 @@ uint16_t UnusedPort() {
 }
 
 LoopbackServer::LoopbackServer(Mode mode, std::string reply, int family)
-    : mode_(mode), reply_(std::move(reply)) {
+    : mode_(mode), reply_(std::move(reply)), family_(family) {
   listener_ = BindLoopback(family, port_);
   if (listener_ < 0 || ::pipe2(stopPipe_, O_CLOEXEC) != 0) return;
   thread_ = std::thread([this] { Run(); });
@@ -62,7 +62,8 @@ LoopbackServer::~LoopbackServer() {
 }
 
 std::string LoopbackServer::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
+  return std::string(family_ == AF_INET6 ? "http://[::1]:" : "http://127.0.0.1:") +
+         std::to_string(port_) + path;
 }
 
 std::string LoopbackServer::Request() {

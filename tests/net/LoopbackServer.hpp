@@ -33,7 +33,7 @@ class LoopbackServer {
 
   bool listening() const { return listener_ >= 0; }
   uint16_t port() const { return port_; }
-  // "http://127.0.0.1:PORT" (or the IPv6 form's numeric host) followed by path.
+  // "http://127.0.0.1:PORT" ("http://[::1]:PORT" for IPv6) followed by path.
   std::string Url(const std::string& path) const;
   // The request bytes read so far; waits up to a few seconds for the request's end.
   std::string Request();
@@ -46,6 +46,7 @@ class LoopbackServer {
 
   Mode mode_;
   std::string reply_;
+  int family_;
   int listener_ = -1;
   int stopPipe_[2] = {-1, -1};
   uint16_t port_ = 0;

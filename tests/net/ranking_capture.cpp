@@ -2,9 +2,10 @@
 //   quadrel-ranking-capture serve PORT VERDICT OUT
 //       a stand-in ranking server on 127.0.0.1:PORT: takes one request, writes
 //       it to OUT, answers "HTTP/1.0 200 OK" with VERDICT as the body
-//   quadrel-ranking-capture expect RANKING_DAT NAME REPLAY OUT
+//   quadrel-ranking-capture expect RANKING_DAT NAME REPLAY OUT [HOST]
 //       writes to OUT the request the game must send for the row named NAME
 //       and the replay file REPLAY (the level is read from the replay header)
+//       to HOST (localhost unless given)
 //   quadrel-ranking-capture watch SCREEN X0 Y0 X1 Y1 RRGGBB SECONDS
 //       watches Xvfb's screen file (-fbdir) until more than 200 pixels of the
 //       rectangle are close to the colour; exit 0 when seen, 1 when not
@@ -80,7 +81,7 @@ std::string Part(const std::string& name, const std::string& value, bool binary)
 }
 
 int Expect(const std::string& rankingPath, std::string name, const std::string& replayPath,
-           const std::string& out) {
+           const std::string& out, const std::string& host) {
   name.resize(10, ' ');
   const std::string table = ReadFile(rankingPath);
   // Rows of 38 bytes: score (8 digits), name (10), date (19), line feed.
@@ -101,7 +102,7 @@ int Expect(const std::string& rankingPath, std::string name, const std::string& 
     const std::string request =
         std::string("POST /quadrel/ranking/ranking.cgi HTTP/1.0\r\n") +
         "Content-type: multipart/form-data; boundary=\"0123456789ABCD\"\r\n" +
-        "Content-Length: " + std::to_string(body.size()) + "\r\n" + "Host: localhost\r\n\r\n" +
+        "Content-Length: " + std::to_string(body.size()) + "\r\n" + "Host: " + host + "\r\n\r\n" +
         body;
     return WriteFile(out, request) ? 0 : 1;
   }
@@ -159,7 +160,8 @@ int Watch(const std::string& path, int x0, int y0, int x1, int y1, const char* r
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "serve" && argc == 5) return Serve(std::atoi(argv[2]), argv[3], argv[4]);
-  if (mode == "expect" && argc == 6) return Expect(argv[2], argv[3], argv[4], argv[5]);
+  if (mode == "expect" && (argc == 6 || argc == 7))
+    return Expect(argv[2], argv[3], argv[4], argv[5], argc == 7 ? argv[6] : "localhost");
   if (mode == "watch" && argc == 9)
     return Watch(argv[2], std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
                  std::atoi(argv[6]), argv[7], std::atof(argv[8]));

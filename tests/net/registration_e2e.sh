@@ -7,9 +7,14 @@
 # replay, and the server's verdict "-2" must show as "Out of Rank...".
 # Game 2: the same with no server: "ERROR" after the two messages, and the
 # program goes on until Escape ends it with exit code 0.
-#   registration_e2e.sh PROGRAM RUNTIME_DIR CAPTURE_TOOL OUT_DIR
+# Given a PORT, the player's settings.ini names the server instead
+# ("ranking_server = 127.0.0.1:PORT"), the stand-in listens there and nothing
+# on port 80; game 1 alone is played, and the file keeps the player's lines.
+# Given a BUILD_DIR too, the game is installed from it into a fresh prefix
+# (`cmake --install --component game`) and the installed program is played.
+#   registration_e2e.sh PROGRAM RUNTIME_DIR CAPTURE_TOOL OUT_DIR [PORT [BUILD_DIR]]
 set -uo pipefail
-program=$1 runtime=$2 tool=$3 out=$4
+program=$1 runtime=$2 tool=$3 out=$4 port=${5:-} build=${6:-}
 
 if [ -z "${QUADREL_E2E_NETNS:-}" ]; then
   # As root a plain network namespace; otherwise one inside a user namespace.
@@ -25,6 +30,12 @@ mkdir -p "$out"
 rm -f "$out"/*.png "$out"/request.*
 work_mode=755
 . "$(dirname "$0")/../e2e_lib.sh"
+if [ -n "$build" ]; then
+  cmake --install "$build" --prefix "$work/prefix" --component game >"$work/install.log" ||
+    fail "cmake --install: $(tail -n 5 "$work/install.log")"
+  program=$work/prefix/bin/quadrel
+  echo "playing the installed $program"
+fi
 
 mkdir -p "$work/fb"
 xvfb_args=(-fbdir "$work/fb")
@@ -33,7 +44,16 @@ xvfb_args=(-fbdir "$work/fb")
 # The player's files (ranking.dat, replay/) land in the per-user folder.
 game_dir=$XDG_DATA_HOME/quadrel
 
-"$tool" serve 80 "-2" "$out/request.captured" >"$work/server.out" &
+# The Host line carries the host alone, as the player or the build named it.
+server_port=80 host=localhost
+if [ -n "$port" ]; then
+  server_port=$port host=127.0.0.1
+  settings=$HOME/.config/quadrel/settings.ini
+  mkdir -p "$(dirname "$settings")"
+  printf '# mine\n[sound]\nvolume=8\nranking_server = 127.0.0.1:%s\n' "$port" >"$settings"
+  cp "$settings" "$work/settings.written"
+fi
+"$tool" serve "$server_port" "-2" "$out/request.captured" >"$work/server.out" &
 server=$!
 pids+=($server)
 for _ in $(seq 50); do grep -q listening "$work/server.out" 2>/dev/null && break; sleep 0.1; done
@@ -102,11 +122,23 @@ shot verdict
 echo "the server's verdict -2 shows as Out of Rank..."
 replay=$(ls "$game_dir"/replay/*.rep 2>/dev/null | head -n1)
 [ -n "$replay" ] || fail "no replay saved"
-"$tool" expect "$game_dir/ranking.dat" net "$replay" "$out/request.expected" ||
+"$tool" expect "$game_dir/ranking.dat" net "$replay" "$out/request.expected" "$host" ||
   fail "no row for net in ranking.dat"
 cmp "$out/request.captured" "$out/request.expected" ||
   fail "the request differs from the one rebuilt from ranking.dat and $(basename "$replay")"
 echo "request of $(stat -c %s "$out/request.captured") bytes equals the rebuilt one"
+
+if [ -n "$port" ]; then
+  echo "the request arrived at 127.0.0.1:$port, named in settings.ini"
+  sleep 3
+  xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+  xdotool key Escape
+  expect_exit "$game" 0 "Escape"
+  cmp "$settings" "$work/settings.written" || fail "settings.ini lost the player's lines"
+  echo "Escape: exit 0; settings.ini as the player wrote it"
+  echo "1 passed, 0 failed"
+  exit 0
+fi
 
 # Back to the title: the scene shows the table alone, a click returns. The
 # table is removed so that the next ranking entry is seen, and any score makes it.

@@ -1,5 +1,5 @@
 // Registration with the internet ranking: the request as the server receives
-// it, the verdict rule, the size limit, and transport failures ending in -1.
+// it, the verdict rule, the body's size, and transport failures ending in -1.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -78,18 +78,6 @@ TEST(Registration, RequestIsByteExact) {
   EXPECT_TRUE(log.shown.empty());
 }
 
-TEST(Registration, RankingUrlUsesTheBuiltInHostAndFitsThePostHeader) {
-  Http http;
-  UrlParts parts;
-  std::string url = RankingUrl();
-  ASSERT_EQ(http.ParseUrl(parts, url), kHttpOk);
-  EXPECT_EQ(url.rfind("http://", 0), 0u);
-  EXPECT_EQ(parts.path, kPath);
-  EXPECT_FALSE(parts.host.empty());
-  // Request line, fixed headers and a six-digit length leave room for the host.
-  EXPECT_LE(16 + parts.path.size() + 62 + 24 + 10 + parts.host.size(), kPostHeaderRoom);
-}
-
 TEST(Registration, VerdictIsReadFromTheLastTwoCharacters) {
   EXPECT_EQ(ReplyVerdict("-2"), kRegistrationOutOfRank);
   EXPECT_EQ(ReplyVerdict("HTTP/1.0 200 OK\r\n\r\n-1"), kRegistrationFailed);
@@ -139,27 +127,31 @@ TEST(Registration, ServerVerdictsBecomeOutcomes) {
   }
 }
 
-TEST(Registration, ReplayTooLargeForTheBodyIsNotSent) {
+TEST(Registration, BodyIsSizedToTheReplayUpToTheServersLimit) {
   // Everything but the replay bytes, counted from the image.
-  size_t overhead = Game(0).Body().size();
-  {
-    LoopbackServer server(Mode::Reply, Reply("0"));
-    MessageLog log;
-    Http http;
-    Game game(kRegistrationBodySize - overhead);
-    EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), kRegistrationAccepted);
-    EXPECT_NE(server.Request().find("Content-Length: 500000\r\n"), std::string::npos);
-    EXPECT_TRUE(log.shown.empty());
-  }
-  for (size_t size : {kRegistrationBodySize - overhead + 1, size_t{1296160}}) {
+  const size_t overhead = Game(0).Body().size();
+  // The store's whole buffer, and a body of exactly what the server takes.
+  for (size_t size : {size_t{kReplayBufferSize}, kRegistrationBodyMax - overhead}) {
     LoopbackServer server(Mode::Reply, Reply("0"));
     MessageLog log;
     Http http;
     Game game(size);
-    EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), kRegistrationFailed);
-    EXPECT_EQ(server.connections(), 0);
-    EXPECT_EQ(log.shown, Strings{"Error: 送信データがバッファに収まりません"});
+    EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), kRegistrationAccepted);
+    const std::string body = game.Body();
+    const std::string request = server.Request();
+    EXPECT_NE(request.find("Content-Length: " + std::to_string(body.size()) + "\r\n"),
+              std::string::npos);
+    ASSERT_EQ(request.size(), request.find("\r\n\r\n") + 4 + body.size());
+    EXPECT_TRUE(request.compare(request.size() - body.size(), body.size(), body) == 0);
+    EXPECT_TRUE(log.shown.empty());
   }
+  LoopbackServer server(Mode::Reply, Reply("0"));
+  MessageLog log;
+  Http http;
+  Game game(kRegistrationBodyMax - overhead + 1);
+  EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), kRegistrationFailed);
+  EXPECT_EQ(server.connections(), 0);
+  EXPECT_EQ(log.shown, Strings{"Error: 送信データがバッファに収まりません"});
 }
 
 TEST(Registration, ReplayCutAtTheStoreLimitIsNotSent) {

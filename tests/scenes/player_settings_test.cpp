@@ -1,5 +1,5 @@
 // The player's settings file (where it lives, round trip, damaged and missing
-// files, a failed save) and the sound layer's use of the player's level: the
+// files, the player's own lines kept, a failed save) and the sound layer's use of the player's level: the
 // master volume the backend hears and the pause of everything playing.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "files/PlayerSettings.hpp"
 #include "platform/audio/MixerSound.hpp"
@@ -76,6 +77,30 @@ TEST_F(SettingsFile, MissingOrDamagedFilesGiveTheDefaults) {
   fs::remove(path_);
   Write(std::string(100000, 'v'));
   EXPECT_EQ(LoadPlayerSettings(path_), PlayerSettings{});
+}
+
+TEST_F(SettingsFile, SaveKeepsThePlayersOtherLinesAndReadsTheRankingServer) {
+  std::optional<std::string> server = "stale";
+  EXPECT_EQ(LoadPlayerSettings(path_, &server), PlayerSettings{});
+  EXPECT_EQ(server, std::nullopt);
+  // Blanks, CR LF, a key of another version and no final line feed.
+  Write("# mine\r\n[sound]\r\nvolume = 3\r\n[net]\r\n ranking_server = [::1]:8080 \r\n"
+        "colour=red\r\nvolume=4");
+  PlayerSettings loaded = LoadPlayerSettings(path_, &server);
+  EXPECT_EQ(loaded.volume, 4);
+  EXPECT_EQ(server, "[::1]:8080");
+  loaded.volume = 7;
+  loaded.muted = true;
+  ASSERT_TRUE(SavePlayerSettings(loaded, path_));
+  std::ifstream in(path_, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "# mine\r\n[sound]\r\nvolume=7\r\n[net]\r\n ranking_server = [::1]:8080 \r\n"
+                  "colour=red\r\nvolume=7\nmuted=1\n");
+  EXPECT_EQ(LoadPlayerSettings(path_), loaded);
+  // An empty value is the player's too: kept, for its user to refuse.
+  Write("ranking_server=\n");
+  LoadPlayerSettings(path_, &server);
+  EXPECT_EQ(server, "");
 }
 
 TEST_F(SettingsFile, AFailedSaveKeepsTheOldFile) {
