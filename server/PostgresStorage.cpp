@@ -63,7 +63,10 @@ constexpr const char* kSessionLimits =
     " ('statement_timeout', '5s')) AS limits (name, wanted) JOIN pg_settings USING (name)"
     " WHERE source NOT IN ('client', 'user', 'database', 'database user')";
 
-void Log(const std::string& text) {
+// One line on standard error, as the server logs its requests.
+void Log(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20) c = '?';
   const std::time_t t = std::time(nullptr);
   std::tm utc{};
   gmtime_r(&t, &utc);
@@ -192,7 +195,7 @@ class PostgresStorage final : public RankingStorage {
       throw;
     }
     free_.push_back(first);
-    for (int i = 1; i < connections; ++i) free_.push_back(Connect());
+    free_.resize(static_cast<size_t>(connections), nullptr);  // the others when first needed
   }
   ~PostgresStorage() override {
     for (PGconn* c : free_) PQfinish(c);
