@@ -21,12 +21,14 @@ std::string Unique() {
          std::to_string(counter++);
 }
 
+}  // namespace
+
 bool AdminCommand(const std::string& sql) {
   PGconn* c = PQconnectdb(PostgresAdminUrl().c_str());
   bool ok = PQstatus(c) == CONNECTION_OK;
   if (ok) {
     PGresult* r = PQexec(c, sql.c_str());
-    ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+    ok = PQresultStatus(r) == PGRES_COMMAND_OK || PQresultStatus(r) == PGRES_TUPLES_OK;
     if (!ok) ADD_FAILURE() << PQerrorMessage(c);
     PQclear(r);
   } else {
@@ -35,6 +37,8 @@ bool AdminCommand(const std::string& sql) {
   PQfinish(c);
   return ok;
 }
+
+namespace {
 
 // The admin URL with another database name: "...host:port/db?..." -> ".../name?...".
 std::string WithDatabase(const std::string& url, const std::string& name) {
@@ -47,6 +51,15 @@ std::string WithDatabase(const std::string& url, const std::string& name) {
 
 }  // namespace
 
+std::string PostgresUrlFor(const std::string& database) {
+  return WithDatabase(PostgresAdminUrl(), database);
+}
+
+std::string NewPostgresDatabase() {
+  const std::string name = "quadrel_" + Unique();
+  return AdminCommand("CREATE DATABASE " + name) ? name : "";
+}
+
 std::string PostgresAdminUrl() {
   const char* url = std::getenv("QUADREL_TEST_POSTGRES_URL");
   return url ? url : "";
@@ -56,9 +69,9 @@ LiveServer::LiveServer(const std::string& backend, server::ServerOptions options
   if (!options.log) options.log = [](const std::string&) {};
   if (backend == "postgres") {
     if (PostgresAdminUrl().empty()) return;
-    database_ = "quadrel_" + Unique();
-    if (!AdminCommand("CREATE DATABASE " + database_)) return;
-    storage_ = server::OpenStorage(WithDatabase(PostgresAdminUrl(), database_), options.threads);
+    database_ = NewPostgresDatabase();
+    if (database_.empty()) return;
+    storage_ = server::OpenStorage(PostgresUrlFor(database_), options.threads);
   } else {
     file_ = (std::filesystem::temp_directory_path() / ("quadrel-ranking-" + Unique() + ".sqlite"))
                 .string();

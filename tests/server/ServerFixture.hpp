@@ -15,6 +15,11 @@ namespace quadrel::test {
 
 // Set by the script that starts a private PostgreSQL cluster.
 std::string PostgresAdminUrl();
+// A new empty database on that cluster ("" after a failure reported to the
+// test), the URL of a database there, and one statement as the administrator.
+std::string NewPostgresDatabase();
+std::string PostgresUrlFor(const std::string& database);
+bool AdminCommand(const std::string& sql);
 
 class LiveServer {
  public:

@@ -1,11 +1,16 @@
 // quadrel-register-client: the game's registration from the command line, for
 // the scripts that test the server from outside and for measuring its load.
 //   register PORT REPLAY NAME          one registration; prints the reply's last two characters
-//   stream PORT COUNT FILE             distinct games one after another; each name answered
-//                                      as accepted is appended to FILE; stops at a dead server
+//   stream PORT COUNT FILE [ANSWERS]   distinct games one after another; each name answered
+//                                      as accepted is appended to FILE, every name and its
+//                                      answer to ANSWERS; stops at a dead server
 //   check PORT FILE                    every name in FILE is on the server's board
 //   integrity SQLITEFILE               the database file passes SQLite's integrity check
 //   bench PORT COUNT CLIENTS FIRST     COUNT distinct games from CLIENTS connections at once
+//   hold POSTGRESURL REPLAY NAME       registers the game straight into the database, and
+//                                      once it holds the registration lock prints "locked"
+//                                      and waits for SIGUSR1; then prints how it ended
+#include <signal.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -20,6 +25,8 @@
 #include <vector>
 
 #include "GameClient.hpp"
+#include "PostgresStorage.hpp"
+#include "Storage.hpp"
 
 using namespace quadrel::test;
 
@@ -45,14 +52,17 @@ struct Games {
   }
 };
 
-int Stream(int port, long count, const std::string& file) {
+int Stream(int port, long count, const std::string& file, const std::string& answersFile) {
   Games games;
   std::ofstream out(file, std::ios::app);
+  std::ofstream answers;
+  if (!answersFile.empty()) answers.open(answersFile, std::ios::app);
   long accepted = 0;
   for (long i = 0; i < count; ++i) {
     const GameFields f = games.Fields(i, 'K');
     const std::string reply = Register(port, f);
     if (StatusOf(reply) == 0) break;  // the server is gone
+    if (answers.is_open()) answers << f.name << " " << BodyOf(reply).substr(0, 80) << "\n" << std::flush;
     if (BodyOf(reply) == "OK") {
       out << f.name << "\n" << std::flush;
       ++accepted;
@@ -131,6 +141,36 @@ int Bench(int port, long count, int clients, long first) {
   return other == 0 ? 0 : 1;
 }
 
+// Holds the registration lock at a moment the calling script chooses.
+int Hold(const std::string& url, const std::string& replayPath, const std::string& name) {
+  sigset_t usr1;
+  sigemptyset(&usr1);
+  sigaddset(&usr1, SIGUSR1);
+  sigprocmask(SIG_BLOCK, &usr1, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+  static sigset_t wake = usr1;
+  quadrel::server::gPostgresRegisterStepForTests = [](const char* step, pg_conn*) {
+    if (std::string(step) != "locked") return;
+    quadrel::server::gPostgresRegisterStepForTests = nullptr;  // the retry runs through
+    std::printf("locked\n");
+    std::fflush(stdout);
+    int got = 0;
+    sigwait(&wake, &got);
+  };
+  const GameFields f = FieldsFor(ReadBinaryFile(replayPath), name, "hold.rep");
+  quadrel::server::Registration r{f.name, f.daytime, std::stoi(f.score), std::stoi(f.level),
+                                  f.filename, f.data};
+  try {
+    auto storage = quadrel::server::OpenStorage(url, 1);
+    const auto stored = storage->Register(r, quadrel::server::GameDigest(r.replay), 1000000, nullptr);
+    std::printf("%s\n", stored == quadrel::server::StoreResult::Stored ? "stored" : "refused");
+    return 0;
+  } catch (const std::exception& e) {
+    std::printf("error %s\n", e.what());
+    return 1;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,7 +182,9 @@ int main(int argc, char** argv) {
     std::printf("%s\n", reply.size() >= 2 ? reply.substr(reply.size() - 2).c_str() : "");
     return StatusOf(reply) == 200 ? 0 : 1;
   }
-  if (a.size() == 4 && a[0] == "stream") return Stream(std::stoi(a[1]), std::stol(a[2]), a[3]);
+  if ((a.size() == 4 || a.size() == 5) && a[0] == "stream")
+    return Stream(std::stoi(a[1]), std::stol(a[2]), a[3], a.size() == 5 ? a[4] : "");
+  if (a.size() == 4 && a[0] == "hold") return Hold(a[1], a[2], a[3]);
   if (a.size() == 3 && a[0] == "check") return Check(std::stoi(a[1]), a[2]);
   if (a.size() == 2 && a[0] == "integrity") return Integrity(a[1]);
   if (a.size() == 5 && a[0] == "bench")

@@ -5,4 +5,4 @@ set -euo pipefail
 tests=$1
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/pg_cluster.sh"
-QUADREL_TEST_POSTGRES_URL=$PG_URL "$tests" --gtest_filter='*/postgres'
+QUADREL_TEST_POSTGRES_URL=$PG_URL "$tests" --gtest_filter='*/postgres:*PostgresRecovery*'
