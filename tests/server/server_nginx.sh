@@ -28,14 +28,17 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-# Guarded until the server knows the option: the client's own address in the log.
-proxy_args=()
-if "$server" --help 2>&1 | grep -q -- --trusted-proxy; then proxy_args=(--trusted-proxy 127.0.0.1); fi
+# Guarded until the server knows the options: the client's own address in the
+# log; no per-address rate limit for a load from one address.
+help=$("$server" --help 2>&1 || true)
+proxy_args=() rate_args=()
+if grep -q -- --trusted-proxy <<<"$help"; then proxy_args=(--trusted-proxy 127.0.0.1); fi
+if grep -q -- --rate <<<"$help"; then rate_args=(--rate 0); fi
 
 ports=()
 for i in 1 2; do
   start_ranking_server "$dir/out$i" "$dir/err$i" "$server" --listen 127.0.0.1:0 --db "$PG_URL" \
-    --top 1000000 "${proxy_args[@]}"
+    --top 1000000 "${proxy_args[@]}" "${rate_args[@]}"
   pids+=("$server_pid")
   ports+=("$server_port")
 done
