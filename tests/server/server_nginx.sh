@@ -3,7 +3,8 @@
 # database, every registration sent as the game sends it (request, shut of the
 # sending side, reply read to the end): the same game sent through both at
 # once is taken once; the board reads the same everywhere; a server killed
-# with SIGKILL under load loses nothing that was answered "OK".
+# with SIGKILL under load loses nothing that was answered "OK"; a streamed
+# head is not held back.
 #   server_nginx.sh SERVER CLIENT SITE_FILE
 set -euo pipefail
 server=$1 client=$2 site=$3
@@ -107,3 +108,14 @@ if [ ${#proxy_args[@]} -gt 0 ]; then
 else
   echo "skipped: the client's address in the log (server without --trusted-proxy)"
 fi
+
+# A server that sends its head at once and its verdict 3 s later: nginx passes
+# the head on at once, as the game gives up after 3 s without a first byte.
+nginx_stop
+start_ranking_server "$dir/out3" "$dir/err3" "$client" slow-upstream 3
+pids+=("$server_pid")
+nginx_start "$dir/nginx2" "$site" "$server_port"
+first=$(curl -s -0 -o /dev/null -w '%{time_starttransfer}' --data-binary x \
+  "http://127.0.0.1:$nginx_http/quadrel/ranking/ranking.cgi")
+awk -v t="$first" 'BEGIN { exit !(t < 2) }' || fail "first byte through nginx after $first s"
+echo "first byte through nginx after $first s"
