@@ -6,14 +6,7 @@
 //   check PORT FILE                    every name in FILE is on the server's board
 //   integrity SQLITEFILE               the database file passes SQLite's integrity check
 //   bench PORT COUNT CLIENTS FIRST     COUNT distinct games from CLIENTS connections at once
-//   slow-upstream SECONDS              a stand-in server on a free loopback port (printed as
-//                                      the server's start line) that answers every request
-//                                      with its head at once and "OK" SECONDS later
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <sqlite3.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -138,46 +131,6 @@ int Bench(int port, long count, int clients, long first) {
   return other == 0 ? 0 : 1;
 }
 
-// Like a server that streams its head before a slow verdict.
-int SlowUpstream(int seconds) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t size = sizeof addr;
-  if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-      ::listen(fd, 16) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &size) != 0) {
-    std::perror("slow-upstream");
-    return 1;
-  }
-  std::printf("listening on 127.0.0.1:%d\n", ntohs(addr.sin_port));
-  std::fflush(stdout);
-  for (;;) {
-    const int c = ::accept4(fd, nullptr, nullptr, SOCK_CLOEXEC);
-    if (c < 0) continue;
-    std::thread([c, seconds] {
-      std::string in;
-      char buffer[65536];
-      size_t end = std::string::npos, length = 0;
-      for (;;) {  // the head, then Content-Length bytes of body
-        if (end == std::string::npos && (end = in.find("\r\n\r\n")) != std::string::npos) {
-          const size_t at = in.find("Content-Length: ");
-          if (at != std::string::npos && at < end) length = std::stoul(in.substr(at + 16));
-        }
-        if (end != std::string::npos && in.size() >= end + 4 + length) break;
-        const ssize_t n = ::recv(c, buffer, sizeof buffer, 0);
-        if (n <= 0) break;
-        in.append(buffer, static_cast<size_t>(n));
-      }
-      const std::string head = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n";
-      ::send(c, head.data(), head.size(), MSG_NOSIGNAL);
-      std::this_thread::sleep_for(std::chrono::seconds(seconds));
-      ::send(c, "OK", 2, MSG_NOSIGNAL);
-      ::close(c);
-    }).detach();
-  }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -194,7 +147,6 @@ int main(int argc, char** argv) {
   if (a.size() == 2 && a[0] == "integrity") return Integrity(a[1]);
   if (a.size() == 5 && a[0] == "bench")
     return Bench(std::stoi(a[1]), std::stol(a[2]), std::stoi(a[3]), std::stol(a[4]));
-  if (a.size() == 2 && a[0] == "slow-upstream") return SlowUpstream(std::stoi(a[1]));
   std::fprintf(stderr, "usage: see the top of register_client.cpp\n");
   return 2;
 }

@@ -5,9 +5,9 @@
 # once is taken once; the board reads the same everywhere; a server killed
 # with SIGKILL under load loses nothing that was answered "OK"; a streamed
 # head is not held back.
-#   server_nginx.sh SERVER CLIENT SITE_FILE
+#   server_nginx.sh SERVER CLIENT SITE_FILE SLOW_UPSTREAM
 set -euo pipefail
-server=$1 client=$2 site=$3
+server=$1 client=$2 site=$3 slow=$4
 here=$(cd "$(dirname "$0")" && pwd)
 dir=$(mktemp -d /tmp/quadrel-nginx.XXXXXX)
 fail() {
@@ -112,7 +112,7 @@ fi
 # A server that sends its head at once and its verdict 3 s later: nginx passes
 # the head on at once, as the game gives up after 3 s without a first byte.
 nginx_stop
-start_ranking_server "$dir/out3" "$dir/err3" "$client" slow-upstream 3
+start_ranking_server "$dir/out3" "$dir/err3" "$slow" 3
 pids+=("$server_pid")
 nginx_start "$dir/nginx2" "$site" "$server_port"
 first=$(curl -s -0 -o /dev/null -w '%{time_starttransfer}' --data-binary x \
