@@ -24,7 +24,7 @@ cleanup() {
   local p
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
   pg_stop
-  [ -n "${KEEP:-}" ] || rm -rf "$dir"
+  rm -rf "$dir"
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
