@@ -2,7 +2,8 @@
 # Load of the ranking server, measured (not a test): registrations of distinct
 # games from the recorded ones, verification included, sent from a loopback
 # client with several connections at once; accepted per second, median and
-# 99th-percentile answer time; 1 and 2 worker threads; SQLite and PostgreSQL.
+# 99th-percentile answer time; 1 and 2 worker threads; SQLite and PostgreSQL;
+# then through the shipped nginx site before 1 and 2 servers on PostgreSQL.
 #   bench/server_load.sh [BUILD_DIR] [COUNT] [CLIENTS]
 # BUILD_DIR defaults to build/release (cmake --build --preset release
 #   --target quadrel-ranking-server quadrel-register-client).
@@ -17,21 +18,45 @@ export QUADREL_GOLDEN_DIR=${QUADREL_GOLDEN_DIR:-$(pwd)/tests/data/golden}
 [ -x "$server" ] && [ -x "$client" ] || { echo "build $server and $client first" >&2; exit 1; }
 
 work=$(mktemp -d /tmp/quadrel-load.XXXXXX)
-pid=
-stop_server() { if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; pid=; fi; }
+pids=()
+stop_servers() {
+  local p
+  for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; wait "$p" 2>/dev/null || true; done
+  pids=()
+}
 . tests/server/pg_cluster.sh
 . tests/server/server_lib.sh
-trap 'stop_server; pg_stop; rm -rf "$work"' EXIT
+. tests/server/nginx_lib.sh
+trap 'nginx_stop; stop_servers; pg_stop; rm -rf "$work"' EXIT
+
+# A server with a per-address rate limit gets none: the load comes from one address.
+rate_args=()
+if "$server" --help 2>&1 | grep -q -- --rate; then rate_args=(--rate 0); fi
 
 run() {  # run LABEL DB WORKERS FIRST
   local label=$1 db=$2 workers=$3 first=$4
   start_ranking_server "$work/out" "$work/err" "$server" --listen 127.0.0.1:0 --db "$db" \
-    --top 1000000 --threads "$workers" --verifiers "$workers"
-  pid=$server_pid
+    --top 1000000 --threads "$workers" --verifiers "$workers" "${rate_args[@]}"
+  pids=("$server_pid")
   local port=$server_port
   printf '%-10s workers %d  ' "$label" "$workers"
   "$client" bench "$port" "$count" "$clients" "$first"
-  stop_server
+  stop_servers
+}
+
+run_nginx() {  # run_nginx SERVERS FIRST: each server with 2 workers, on PostgreSQL
+  local n=$1 first=$2 ports=() i
+  for i in $(seq "$n"); do
+    start_ranking_server "$work/out$i" "$work/err$i" "$server" --listen 127.0.0.1:0 \
+      --db "$PG_URL" --top 1000000 --threads 2 --verifiers 2 "${rate_args[@]}"
+    pids+=("$server_pid")
+    ports+=("$server_port")
+  done
+  nginx_start "$work/nginx" dist/nginx/quadrel-ranking.conf "${ports[@]}"
+  printf 'nginx      servers %d  ' "$n"
+  "$client" bench "$nginx_http" "$count" "$clients" "$first"
+  nginx_stop
+  stop_servers
 }
 
 echo "$(nproc) cores; $count registrations per run from $clients connections at once"
@@ -42,5 +67,9 @@ for workers in 1 2; do
 done
 for workers in 1 2; do
   run postgresql "$PG_URL" "$workers" "$first"
+  first=$((first + count))
+done
+for servers in 1 2; do
+  run_nginx "$servers" "$first"
   first=$((first + count))
 done

@@ -54,7 +54,9 @@ int main(int argc, char** argv) {
     } else if (arg == "--listen" && ok) {
       listen = value;
     } else if (arg == "--db" && ok) {
+      // SQLite takes an empty name for a temporary database, gone at exit.
       db = value;
+      ok = !db.empty();
     } else if (arg == "--top" && ok) {
       ok = ToInt(value, 1, 1000000, options.top);
     } else if (arg == "--threads" && ok) {
