@@ -158,7 +158,7 @@ HeadCheck ParseHead(const std::string& head, const HeadScan& scan, HttpRequest& 
                   [](const auto& h) { return h.first == "content-encoding"; }))
     return refuse(415, "content_encoding", "Content-Encoding");
   for (const auto& h : request.headers)
-    if (h.first == "transfer-encoding") return refuse(501, "transfer_encoding", "Transfer-Encoding");
+    if (h.first == "transfer-encoding") return refuse(411, "transfer_encoding", "Transfer-Encoding");
   if (method != "GET" && method != "HEAD" && method != "POST")
     return refuse(501, "method", "method not served");
   if (lengths > 1) return refuse(400, "bad_request", "Content-Length twice");

@@ -66,7 +66,7 @@ TEST(HttpFront, RefusesBeforeReadingAnyBodyByte) {
       {kRegister + "Content-Length: 3145728\r\n\r\n", 413},
       {kRegister + "Content-Encoding: gzip\r\nContent-Length: 1000\r\n\r\n", 415},
       {"GET / HTTP/1.1\r\ncontent-encoding: br\r\n\r\n", 415},
-      {kRegister + "Transfer-Encoding: chunked\r\n\r\n", 501},
+      {kRegister + "Transfer-Encoding: chunked\r\n\r\n", 411},
       {kRegister + "Host: x\r\n\r\n", 411},
       {kRegister + "Content-Length: -5\r\n\r\n", 411},
       {kRegister + "Content-Length: 99999999999999999999999\r\n\r\n", 411},
