@@ -1,6 +1,7 @@
 #include "HttpHead.hpp"
 
 #include <algorithm>
+#include <ctime>
 #include <string_view>
 
 namespace quadrel::server {
@@ -24,6 +25,26 @@ const char* StatusText(int status) {
     case 505: return "HTTP Version Not Supported";
     default: return "Error";
   }
+}
+
+std::string UtcNow() {
+  const std::time_t t = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&t, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+std::string SerializeResponse(const HttpResponse& r, bool withBody) {
+  std::string out = "HTTP/1.1 " + std::to_string(r.status) + " " + StatusText(r.status) + "\r\n";
+  out += "Content-Type: " + r.contentType + "\r\n";
+  out += "Content-Length: " + std::to_string(r.body.size()) + "\r\n";
+  out += "X-Content-Type-Options: nosniff\r\nConnection: close\r\n";
+  for (const auto& [name, value] : r.headers) out += name + ": " + value + "\r\n";
+  out += "\r\n";
+  if (withBody) out += r.body;
+  return out;
 }
 
 HeadScan::Result HeadScan::Feed(const std::string& head, const HttpLimits& limits) {

@@ -41,4 +41,9 @@ struct HeadCheck {
 // transfer coding, methods other than GET, HEAD and POST.
 HeadCheck ParseHead(const std::string& head, const HeadScan& scan, HttpRequest& request);
 
+// Status line and headers (Content-Length, nosniff, Connection: close), then
+// the body unless withBody is false (HEAD).
+std::string SerializeResponse(const HttpResponse& response, bool withBody);
+std::string UtcNow();  // "2026-12-08T00:00:00Z", for the log
+
 }  // namespace quadrel::server

@@ -75,6 +75,7 @@ TEST(HttpFront, RefusesBeforeReadingAnyBodyByte) {
       {"POST /api/top HTTP/1.1\r\nContent-Length: 10\r\n\r\n", 405},
       {"GET /" + std::string(9000, 'a') + " HTTP/1.1\r\n\r\n", 414},
       {"GET / HTTP/1.1\r\nX-A: " + std::string(9000, 'a') + "\r\n\r\n", 431},
+      {kRegister + "X-A: " + std::string(9000, 'a') + "\r\n\r\n", 431},
       {"GET / HTTP/1.1\r\n" + manyHeaders + "\r\n", 431},
       {"GET / HTTP/1.1\r\n" + bigHeaders + "\r\n", 431},
       {"GET / HTTP/1.1\r\nX-A: a\r\n folded\r\n\r\n", 400},
