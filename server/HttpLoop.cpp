@@ -350,9 +350,10 @@ struct HttpFront::Loop {
     }
     if (!c.finished) return Watch(c, 0);  // the streamed head is out; the rest comes later
     ::shutdown(c.fd, SHUT_WR);
-    if (c.inputDone) return Close(c.id);
     // Closing with unread input would reset the connection and could take
     // the answer with it: read and drop what still comes, for a short while.
+    char peek;
+    if (c.inputDone && ::recv(c.fd, &peek, 1, MSG_PEEK | MSG_DONTWAIT) <= 0) return Close(c.id);
     c.out.clear();
     c.out.shrink_to_fit();
     c.phase = Phase::Linger;
