@@ -20,8 +20,8 @@ void OnSignal(int) {
   if (gServer) gServer->Stop();
 }
 
-void Usage() {
-  std::fprintf(stderr,
+void Usage(std::FILE* to) {
+  std::fprintf(to,
                "usage: quadrel-ranking-server [--listen HOST:PORT] [--db FILE|postgresql://URL]\n"
                "                              [--top N] [--threads N] [--verifiers N]\n"
                "                              [--trusted-proxy ADDR]... [--per-address N]\n"
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     bool ok = value != nullptr;
     if (arg == "--help" || arg == "-h") {
-      Usage();
+      Usage(stdout);
       return 0;
     } else if (arg == "--version") {
       std::printf("quadrel-ranking-server %s\n", QUADREL_VERSION);
@@ -94,7 +94,7 @@ int main(int argc, char** argv) {
     }
     if (!ok) {
       std::fprintf(stderr, "quadrel-ranking-server: bad argument %s\n", argv[i]);
-      Usage();
+      Usage(stderr);
       return 2;
     }
     ++i;
