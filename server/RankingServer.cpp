@@ -153,7 +153,11 @@ HttpResponse RankingServer::Handle(const HttpRequest& request) {
   const Answer answer = Register(request.Header("content-type"), request.body);
   metrics_.Verdict(answer.verdict,
                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-  // The head went out as 200 already; the body carries the verdict.
+  // The head went out as 200 as soon as the body was in (the game waits 3 s
+  // for a first byte). The verdict follows within the wait for a worker
+  // (2 s at most) and for a verifier (verifierWait, 2 s) plus one
+  // re-simulation: inside the game's 10 s without progress, so nothing is
+  // stored while the game shows "ERROR". Past either wait: -1, nothing stored.
   return Text(200, answer.body, answer.reason);
 }
 
