@@ -3,7 +3,9 @@
 # games from the recorded ones, verification included, sent from a loopback
 # client with several connections at once; accepted per second, median and
 # 99th-percentile answer time; 1 and 2 worker threads; SQLite and PostgreSQL;
-# then through the shipped nginx site before 1 and 2 servers on PostgreSQL.
+# then through the shipped nginx site before 1 and 2 servers on PostgreSQL;
+# then SQLite again under 64 slow connections from another address (each
+# sending a header line a second, reconnecting when the head deadline ends it).
 #   bench/server_load.sh [BUILD_DIR] [COUNT] [CLIENTS]
 # BUILD_DIR defaults to build/release (cmake --build --preset release
 #   --target quadrel-ranking-server quadrel-register-client).
@@ -27,20 +29,53 @@ stop_servers() {
 . tests/server/pg_cluster.sh
 . tests/server/server_lib.sh
 . tests/server/nginx_lib.sh
-trap 'nginx_stop; stop_servers; pg_stop; rm -rf "$work"' EXIT
+trap 'stop_slow; nginx_stop; stop_servers; pg_stop; rm -rf "$work"' EXIT
 
-# A server with a per-address rate limit gets none: the load comes from one address.
-rate_args=()
-if "$server" --help 2>&1 | grep -q -- --rate; then rate_args=(--rate 0); fi
+# One loopback address sends the whole load: no per-address rate limit.
+rate_args=(--rate 0 --per-address 64)
 
-run() {  # run LABEL DB WORKERS FIRST
-  local label=$1 db=$2 workers=$3 first=$4
+slow=
+stop_slow() { if [ -n "$slow" ]; then kill "$slow" 2>/dev/null || true; wait "$slow" 2>/dev/null || true; slow=; fi; }
+start_slow() {  # start_slow PORT: 64 trickling connections from 127.0.0.3
+  python3 - "$1" <<'PY' &
+import select, socket, sys, time
+port = int(sys.argv[1])
+def connect():
+    s = socket.socket()
+    s.bind(("127.0.0.3", 0))
+    s.connect(("127.0.0.1", port))
+    s.sendall(b"GET /api/top HTTP/1.1\r\n")
+    return s
+held = [connect() for _ in range(64)]
+n = 0
+while True:
+    time.sleep(1)
+    n += 1
+    for i, s in enumerate(held):
+        closed = select.select([s], [], [], 0)[0]
+        try:
+            if closed:
+                raise OSError
+            s.send(b"X-Slow-%d: 1\r\n" % n)
+        except OSError:
+            s.close()
+            held[i] = connect()
+PY
+  slow=$!
+  sleep 1
+}
+
+
+run() {  # run LABEL DB WORKERS FIRST [SLOW]
+  local label=$1 db=$2 workers=$3 first=$4 with_slow=${5:-}
   start_ranking_server "$work/out" "$work/err" "$server" --listen 127.0.0.1:0 --db "$db" \
     --top 1000000 --threads "$workers" --verifiers "$workers" "${rate_args[@]}"
   pids=("$server_pid")
   local port=$server_port
+  [ -z "$with_slow" ] || start_slow "$port"
   printf '%-10s workers %d  ' "$label" "$workers"
   "$client" bench "$port" "$count" "$clients" "$first"
+  stop_slow
   stop_servers
 }
 
@@ -73,3 +108,4 @@ for servers in 1 2; do
   run_nginx "$servers" "$first"
   first=$((first + count))
 done
+run "sqlite, under 64 slow connections:" "$work/ranking-slow.sqlite" 2 "$first" slow

@@ -115,8 +115,8 @@ std::string TopJson(const std::vector<RankingRow>& rows) {
     if (rank > 0) json += ",";
     ++rank;
     json += "\n{\"rank\":" + std::to_string(rank) + ",\"name\":\"" + JsonEscape(row.name) +
-            "\",\"score\":" + std::to_string(row.score) + ",\"level\":" +
-            std::to_string(row.level) + ",\"daytime\":\"" + JsonEscape(row.daytime) +
+            "\",\"score\":" + std::to_string(row.score) + ",\"level\":\"" +
+            LevelText(row.level) + "\",\"daytime\":\"" + JsonEscape(row.daytime) +
             "\",\"filename\":\"" + JsonEscape(row.fileName) + "\",\"replay\":\"/replays/" +
             std::to_string(row.id) + ".rep\"}";
   }

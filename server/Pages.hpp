@@ -18,6 +18,7 @@ std::string SafeFileName(std::string_view name);
 std::string LevelText(int32_t level);
 
 std::string LeaderboardPage(const std::vector<RankingRow>& rows, int top);
+// The level as the page shows it, a string: "1".."5", or "ALL".
 std::string TopJson(const std::vector<RankingRow>& rows);
 
 }  // namespace quadrel::server

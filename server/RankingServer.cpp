@@ -1,9 +1,6 @@
 #include "RankingServer.hpp"
 
-#include <httplib.h>
-
 #include <cstdio>
-#include <ctime>
 #include <mutex>
 
 #include "Multipart.hpp"
@@ -11,55 +8,50 @@
 
 namespace quadrel::server {
 
-int HalfCloseAware();
-
 namespace {
 
-// The form's content type travels under this name past the HTTP library, so
-// that the body reaches our own reader whole rather than the library's.
-constexpr const char* kFormTypeHeader = "X-Quadrel-Form-Type";
-
-// Why the request on this thread was refused, for its log line.
-thread_local std::string tlsReason;
-
-std::string Now() {
-  const std::time_t t = std::time(nullptr);
-  std::tm utc{};
-  gmtime_r(&t, &utc);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return text;
+HttpResponse Text(int status, std::string body, std::string reason = "") {
+  HttpResponse r;
+  r.status = status;
+  r.body = std::move(body);
+  r.logReason = std::move(reason);
+  return r;
 }
 
-// The game reads the last two characters of the reply, so every answer to the
-// registration path ends with a token, errors of the HTTP layer included.
-void SetVerdictBody(httplib::Response& res, Verdict verdict, const std::string& text) {
-  std::string body = text.empty() ? "" : text + "\n";
-  body += VerdictToken(verdict);
-  res.set_content(body, "text/plain; charset=us-ascii");
+HttpResponse Plain(int status, std::string reason = "") {
+  return Text(status, std::to_string(status) + " " + StatusText(status) + "\n", std::move(reason));
 }
 
-const char* StatusText(int status) {
-  switch (status) {
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 408: return "Request Timeout";
-    case 411: return "Length Required";
-    case 413: return "Payload Too Large";
-    case 414: return "URI Too Long";
-    case 500: return "Internal Server Error";
-    case 501: return "Not Implemented";
-    case 503: return "Service Unavailable";
-    default: return "Error";
+// The value of the first name=value pair of that name in a query, and
+// whether there was one.
+bool QueryValue(std::string_view query, std::string_view name, std::string& value) {
+  while (!query.empty()) {
+    const size_t amp = query.find('&');
+    const std::string_view pair = query.substr(0, amp);
+    if (pair.size() > name.size() && pair.substr(0, name.size()) == name &&
+        pair[name.size()] == '=') {
+      value = pair.substr(name.size() + 1);
+      return true;
+    }
+    if (amp == std::string_view::npos) break;
+    query.remove_prefix(amp + 1);
   }
+  return false;
 }
 
-bool ParseLength(const std::string& text, uint64_t& value) {
-  if (text.empty() || text.size() > 19) return false;
-  value = 0;
-  for (char c : text) {
+// "/replays/ID.rep" with one to eighteen digits.
+bool ReplayId(std::string_view path, int64_t& id) {
+  constexpr std::string_view prefix = "/replays/", suffix = ".rep";
+  if (path.size() <= prefix.size() + suffix.size() || path.substr(0, prefix.size()) != prefix ||
+      path.substr(path.size() - suffix.size()) != suffix)
+    return false;
+  const std::string_view digits =
+      path.substr(prefix.size(), path.size() - prefix.size() - suffix.size());
+  if (digits.size() > 18) return false;
+  id = 0;
+  for (char c : digits) {
     if (c < '0' || c > '9') return false;
-    value = value * 10 + static_cast<uint64_t>(c - '0');
+    id = id * 10 + (c - '0');
   }
   return true;
 }
@@ -69,28 +61,42 @@ bool ParseLength(const std::string& text, uint64_t& value) {
 RankingServer::RankingServer(RankingStorage& storage, ServerOptions options)
     : storage_(storage),
       options_(std::move(options)),
-      verifiers_(std::max(1, std::min(options_.verifiers, 1024))),
-      http_(std::make_unique<httplib::Server>()) {
+      verifiers_(std::max(1, std::min(options_.verifiers, 1024))) {
   if (options_.threads < 1) options_.threads = 1;
-  HalfCloseAware();
-  Routes();
+  HttpRoutes routes;
+  routes.streamedPath = kRegisterPath;
+  routes.refusalToken = VerdictToken(Verdict::Failed);
+  routes.handle = [this](const HttpRequest& request) { return Handle(request); };
+  routes.log = [this](const std::string& cause, const std::string& line) { Log(cause, line); };
+  routes.refused = [this](const char* cause) { metrics_.Refused(cause); };
+  front_ = std::make_unique<HttpFront>(options_.http, options_.trustedProxies, options_.threads,
+                                       std::move(routes));
 }
 
 RankingServer::~RankingServer() { Stop(); }
 
-void RankingServer::Log(const std::string& text) {
+void RankingServer::Log(const std::string& cause, const std::string& text) {
   // Paths, versions and part names come from the client: one line stays one
   // line, and nothing unprintable reaches the log.
   std::string line = text;
   for (char& c : line)
     if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f) c = '?';
-  if (options_.log) {
-    options_.log(line);
-    return;
+  line = logLimiter_.Admit(cause, line);
+  if (line.empty()) return;
+  size_t start = 0;
+  while (start < line.size()) {  // the suppressed count comes as a line of its own
+    const size_t nl = line.find('\n', start);
+    const std::string one = line.substr(start, nl - start);
+    if (options_.log) {
+      options_.log(one);
+    } else {
+      static std::mutex mutex;
+      std::lock_guard lock(mutex);
+      std::fprintf(stderr, "%s\n", one.c_str());
+    }
+    if (nl == std::string::npos) break;
+    start = nl + 1;
   }
-  static std::mutex mutex;
-  std::lock_guard lock(mutex);
-  std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 Answer RankingServer::Register(std::string_view contentType, std::string_view body) {
@@ -141,135 +147,87 @@ Answer RankingServer::Register(std::string_view contentType, std::string_view bo
   return answer;
 }
 
-void RankingServer::Routes() {
-  httplib::Server& http = *http_;
-  const int threads = options_.threads;
-  http.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
-  http.set_payload_max_length(options_.maxBody);
-  http.set_read_timeout(options_.readTimeoutSeconds, 0);
-  http.set_write_timeout(options_.writeTimeoutSeconds, 0);
-  http.set_keep_alive_timeout(options_.idleSeconds);
-  http.set_keep_alive_max_count(20);
+HttpResponse RankingServer::Handle(const HttpRequest& request) {
+  if (request.method != "POST") return Get(request);
+  const auto start = std::chrono::steady_clock::now();
+  const Answer answer = Register(request.Header("content-type"), request.body);
+  metrics_.Verdict(answer.verdict,
+                   std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  // The head went out as 200 as soon as the body was in (the game waits 3 s
+  // for a first byte). The verdict follows within the wait for a worker
+  // (2 s at most) and for a verifier (verifierWait, 2 s) plus one
+  // re-simulation: inside the game's 10 s without progress, so nothing is
+  // stored while the game shows "ERROR". Past either wait: -1, nothing stored.
+  return Text(200, answer.body, answer.reason);
+}
 
-  http.set_pre_routing_handler([this](const httplib::Request& creq, httplib::Response& res) {
-    tlsReason.clear();
-    if (creq.path != kRegisterPath) return httplib::Server::HandlerResponse::Unhandled;
-    // The request object is the server's own and not const: only its view is.
-    auto& req = const_cast<httplib::Request&>(creq);
-    req.headers.erase(kFormTypeHeader);
-    if (req.method != "POST") return httplib::Server::HandlerResponse::Unhandled;
-    // Refused before the body is read: a missing, malformed or too large length.
-    uint64_t length = 0;
-    const bool chunked = req.get_header_value("Transfer-Encoding") != "";
-    if (chunked || !ParseLength(req.get_header_value("Content-Length"), length)) {
-      res.status = chunked ? 501 : 411;
-      tlsReason = "no usable Content-Length";
-      SetVerdictBody(res, Verdict::Failed, "");
-      res.set_header("Connection", "close");
-      return httplib::Server::HandlerResponse::Handled;
+HttpResponse RankingServer::Get(const HttpRequest& request) {
+  const std::string& path = request.path;
+  if (path == kRegisterPath) {  // the game's path: its answers end with a verdict
+    HttpResponse r = Text(405, "405 Method Not Allowed\n" + std::string(VerdictToken(Verdict::Failed)));
+    r.headers.emplace_back("Allow", "POST");
+    return r;
+  }
+  int64_t id = 0;
+  try {
+    if (path == "/") {
+      HttpResponse r = Text(200, LeaderboardPage(storage_.Top(options_.top), options_.top));
+      r.contentType = "text/html; charset=utf-8";
+      r.headers.emplace_back("Content-Security-Policy",
+                             "default-src 'none'; style-src 'unsafe-inline'");
+      return r;
     }
-    if (length > options_.maxBody) {
-      res.status = 413;
-      tlsReason = "body of " + std::to_string(length) + " bytes";
-      SetVerdictBody(res, Verdict::Failed, "");
-      res.set_header("Connection", "close");
-      return httplib::Server::HandlerResponse::Handled;
-    }
-    const std::string type = req.get_header_value("Content-Type");
-    req.headers.erase("Content-Type");
-    req.headers.emplace(kFormTypeHeader, type);
-    return httplib::Server::HandlerResponse::Unhandled;
-  });
-
-  http.Post(kRegisterPath, [this](const httplib::Request& req, httplib::Response& res) {
-    const Answer answer = Register(req.get_header_value(kFormTypeHeader), req.body);
-    res.status = answer.status;
-    tlsReason = answer.reason;
-    res.set_content(answer.body, "text/plain; charset=us-ascii");
-  });
-
-  http.Get("/", [this](const httplib::Request&, httplib::Response& res) {
-    try {
-      res.set_content(LeaderboardPage(storage_.Top(options_.top), options_.top),
-                      "text/html; charset=utf-8");
-      res.set_header("Content-Security-Policy", "default-src 'none'; style-src 'unsafe-inline'");
-    } catch (const StorageError& e) {
-      tlsReason = e.what();
-      res.status = 500;
-    }
-  });
-
-  http.Get("/api/top", [this](const httplib::Request& req, httplib::Response& res) {
-    int32_t n = options_.top;
-    if (req.has_param("n") && (!IsDecimalInt32(req.get_param_value("n"), n) || n < 1)) {
-      res.status = 400;
-      tlsReason = "n is not a positive number";
-      res.set_content("{\"error\":\"n must be a positive whole number\"}\n", "application/json");
-      return;
-    }
-    try {
-      res.set_content(TopJson(storage_.Top(std::min(n, options_.top))), "application/json");
-    } catch (const StorageError& e) {
-      tlsReason = e.what();
-      res.status = 500;
-    }
-  });
-
-  http.Get(R"(/replays/([0-9]{1,18})\.rep)",
-           [this](const httplib::Request& req, httplib::Response& res) {
-    try {
-      const auto replay = storage_.Replay(std::stoll(req.matches[1].str()));
-      if (!replay) {
-        res.status = 404;
-        return;
+    if (path == "/api/top") {
+      int32_t n = options_.top;
+      std::string text;
+      if (QueryValue(request.query, "n", text) && (!IsDecimalInt32(text, n) || n < 1)) {
+        HttpResponse r = Text(400, "{\"error\":\"n must be a positive whole number\"}\n",
+                              "n is not a positive number");
+        r.contentType = "application/json";
+        return r;
       }
-      res.set_content(replay->bytes, "application/octet-stream");
-      res.set_header("Content-Disposition",
-                     "attachment; filename=\"" + SafeFileName(replay->fileName) + "\"");
-    } catch (const StorageError& e) {
-      tlsReason = e.what();
-      res.status = 500;
+      HttpResponse r = Text(200, TopJson(storage_.Top(std::min(n, options_.top))));
+      r.contentType = "application/json";
+      return r;
     }
-  });
-
-  http.set_error_handler(httplib::Server::HandlerWithResponse(
-      [](const httplib::Request& req, httplib::Response& res) {
-    if (req.path == kRegisterPath) {
-      if (res.body.empty() || res.body.size() < 2 ||
-          res.body.compare(res.body.size() - 2, 2, "-1") != 0)
-        SetVerdictBody(res, Verdict::Failed, StatusText(res.status));
-    } else if (res.body.empty()) {
-      res.set_content(std::to_string(res.status) + " " +
-                          StatusText(res.status) + "\n",
-                      "text/plain");
+    if (ReplayId(path, id)) {
+      const auto replay = storage_.Replay(id);
+      if (!replay) return Plain(404);
+      HttpResponse r = Text(200, replay->bytes);
+      r.contentType = "application/octet-stream";
+      r.headers.emplace_back("Content-Disposition",
+                             "attachment; filename=\"" + SafeFileName(replay->fileName) + "\"");
+      return r;
     }
-    return httplib::Server::HandlerResponse::Handled;
-  }));
-
-  http.set_logger([this](const httplib::Request& req, const httplib::Response& res) {
-    const bool registration = req.path == kRegisterPath && req.method == "POST";
-    if (res.status < 400 && !registration) return;
-    std::string line = Now() + " " + req.remote_addr + " " + req.method + " " +
-                       req.path.substr(0, 80) + " " + std::to_string(res.status);
-    if (registration) {
-      const std::string& b = res.body;
-      line += " " + (b.size() >= 2 ? b.substr(b.size() - 2) : b);
+    if (path == "/healthz") {
+      try {
+        storage_.Top(1);
+        return Text(200, "ok\n");
+      } catch (const std::exception& e) {
+        return Text(503, "unhealthy\n", e.what());
+      }
     }
-    if (!tlsReason.empty()) line += " " + tlsReason;
-    Log(line);
-    tlsReason.clear();
-  });
+    if (path == "/metrics") {
+      HttpResponse r = Text(200, metrics_.Text(front_->stats().open,
+                                                front_->stats().waitingStreamed));
+      r.contentType = "text/plain; version=0.0.4; charset=utf-8";
+      return r;
+    }
+  } catch (const std::exception& e) {
+    // The database's words go to the log, never to the client.
+    return Plain(500, e.what());
+  }
+  return Plain(404);
 }
 
-int RankingServer::Bind(const std::string& host, int port) {
-  if (port == 0) return http_->bind_to_any_port(host);
-  return http_->bind_to_port(host, port) ? port : -1;
-}
+int RankingServer::Bind(const std::string& host, int port) { return front_->Bind(host, port); }
 
-bool RankingServer::Run() { return http_->listen_after_bind(); }
+std::string RankingServer::BindError() const { return front_->error(); }
+
+bool RankingServer::Run() { return front_->Run(); }
 
 void RankingServer::Stop() {
-  if (http_) http_->stop();
+  if (front_) front_->Stop();
 }
 
 }  // namespace quadrel::server

@@ -9,13 +9,12 @@
 #include <semaphore>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "HttpFront.hpp"
+#include "Operations.hpp"
 #include "Registration.hpp"
 #include "Storage.hpp"
-
-namespace httplib {
-class Server;
-}
 
 namespace quadrel::server {
 
@@ -23,13 +22,13 @@ constexpr const char* kRegisterPath = "/quadrel/ranking/ranking.cgi";
 
 struct ServerOptions {
   int top = 100;                  // size of the board; a score below it gets -2
-  int threads = 8;                // connections served at once
+  int threads = 8;                // workers: requests handled at once
   int verifiers = 2;              // re-simulations at once
-  std::chrono::milliseconds verifierWait{3000};  // then 503
-  size_t maxBody = 2 * 1024 * 1024;
-  int readTimeoutSeconds = 5;     // per read: headers and body must keep coming
-  int writeTimeoutSeconds = 5;
-  int idleSeconds = 5;            // between requests on a kept-alive connection
+  // The answer's head is out before this wait; past it the verdict is -1.
+  std::chrono::milliseconds verifierWait{2000};
+  HttpLimits http;
+  // Peers whose X-Forwarded-For names the client (address literals).
+  std::vector<std::string> trustedProxies;
   ReplayLimits limits;
   // One line per request worth noting (default: standard error).
   std::function<void(const std::string&)> log;
@@ -51,8 +50,10 @@ class RankingServer {
   RankingServer(const RankingServer&) = delete;
   RankingServer& operator=(const RankingServer&) = delete;
 
-  // Binds to host:port (port 0: any free port). Returns the port, or -1.
+  // Binds to host:port (port 0: any free port). Returns the port, or -1
+  // with the reason in BindError().
   int Bind(const std::string& host, int port);
+  std::string BindError() const;
   // Serves until Stop; returns false when serving failed.
   bool Run();
   void Stop();
@@ -61,13 +62,16 @@ class RankingServer {
   Answer Register(std::string_view contentType, std::string_view body);
 
  private:
-  void Routes();
-  void Log(const std::string& line);
+  HttpResponse Handle(const HttpRequest& request);
+  HttpResponse Get(const HttpRequest& request);
+  void Log(const std::string& cause, const std::string& line);
 
   RankingStorage& storage_;
   ServerOptions options_;
   std::counting_semaphore<1024> verifiers_;
-  std::unique_ptr<httplib::Server> http_;
+  Metrics metrics_;
+  LogLimiter logLimiter_;
+  std::unique_ptr<HttpFront> front_;
 };
 
 }  // namespace quadrel::server

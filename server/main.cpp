@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "HttpFront.hpp"
+#include "Operations.hpp"
 #include "RankingServer.hpp"
 #include "Storage.hpp"
 
@@ -18,15 +20,26 @@ void OnSignal(int) {
   if (gServer) gServer->Stop();
 }
 
-void Usage() {
-  std::fprintf(stderr,
+void Usage(std::FILE* to) {
+  std::fprintf(to,
                "usage: quadrel-ranking-server [--listen HOST:PORT] [--db FILE|postgresql://URL]\n"
                "                              [--top N] [--threads N] [--verifiers N]\n"
-               "  --listen     address to serve on (default 127.0.0.1:8080; port 0 picks one)\n"
-               "  --db         SQLite file (default ranking.sqlite) or a PostgreSQL URL\n"
-               "  --top        size of the board (default 100)\n"
-               "  --threads    connections served at once (default 8)\n"
-               "  --verifiers  replays re-simulated at once (default: number of cores)\n");
+               "                              [--trusted-proxy ADDR]... [--per-address N]\n"
+               "                              [--rate N] [--max-connections N]\n"
+               "       quadrel-ranking-server --version | --help\n"
+               "  --listen           address to serve on (default 127.0.0.1:8080; port 0 picks one)\n"
+               "  --db               SQLite file (default ranking.sqlite) or a PostgreSQL URL\n"
+               "  --top              size of the board (default 100)\n"
+               "  --threads          requests handled at once (default 8); connections\n"
+               "                     themselves wait on one event thread\n"
+               "  --verifiers        replays re-simulated at once (default: number of cores)\n"
+               "  --trusted-proxy    a proxy's address (repeatable): from it, the last entry\n"
+               "                     of X-Forwarded-For is the client\n"
+               "  --per-address      connections at once from one client address (default 16)\n"
+               "  --rate             requests per second from one client address, bursts of\n"
+               "                     four times as many (default 5; 0: no limit)\n"
+               "  --max-connections  connections at once in all (default 1024, and below\n"
+               "                     the descriptor limit)\n");
 }
 
 bool ToInt(const char* text, int low, int high, int& out) {
@@ -49,8 +62,23 @@ int main(int argc, char** argv) {
     const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
     bool ok = value != nullptr;
     if (arg == "--help" || arg == "-h") {
-      Usage();
+      Usage(stdout);
       return 0;
+    } else if (arg == "--version") {
+      std::printf("quadrel-ranking-server %s\n", QUADREL_VERSION);
+      return 0;
+    } else if (arg == "--trusted-proxy" && ok) {
+      ok = !quadrel::server::CanonicalAddress(value).empty();
+      options.trustedProxies.push_back(value);
+    } else if (arg == "--per-address" && ok) {
+      ok = ToInt(value, 1, 100000, options.http.perAddress);
+    } else if (arg == "--rate" && ok) {
+      int rate = 0;
+      ok = ToInt(value, 0, 1000000, rate);
+      options.http.ratePerSecond = rate;
+      options.http.rateBurst = 4.0 * rate;
+    } else if (arg == "--max-connections" && ok) {
+      ok = ToInt(value, 16, 1000000, options.http.maxConnections);
     } else if (arg == "--listen" && ok) {
       listen = value;
     } else if (arg == "--db" && ok) {
@@ -68,7 +96,7 @@ int main(int argc, char** argv) {
     }
     if (!ok) {
       std::fprintf(stderr, "quadrel-ranking-server: bad argument %s\n", argv[i]);
-      Usage();
+      Usage(stderr);
       return 2;
     }
     ++i;
@@ -94,16 +122,20 @@ int main(int argc, char** argv) {
   quadrel::server::RankingServer server(*storage, options);
   const int bound = server.Bind(host, port);
   if (bound < 0) {
-    std::fprintf(stderr, "quadrel-ranking-server: cannot listen on %s\n", listen.c_str());
+    std::fprintf(stderr, "quadrel-ranking-server: cannot listen on %s: %s\n", listen.c_str(),
+                 server.BindError().c_str());
     return 1;
   }
   gServer = &server;
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   std::signal(SIGPIPE, SIG_IGN);
-  std::printf("listening on %s:%d\n", host.c_str(), bound);
+  const bool v6 = host.find(':') != std::string::npos;
+  std::printf("listening on %s%s%s:%d, database %s\n", v6 ? "[" : "", host.c_str(), v6 ? "]" : "",
+              bound, quadrel::server::DatabaseDescription(db).c_str());
   std::fflush(stdout);
   const bool ok = server.Run();
   gServer = nullptr;
+  if (!ok) std::fprintf(stderr, "quadrel-ranking-server: %s\n", server.BindError().c_str());
   return ok ? 0 : 1;
 }

@@ -87,9 +87,19 @@ std::string GameRequest(const std::string& body, const std::string& host) {
          "Host: " + host + "\r\n\r\n" + body;
 }
 
-std::string Exchange(int port, const std::string& bytes, bool halfClose, int timeoutMs) {
+std::string Exchange(int port, const std::string& bytes, bool halfClose, int timeoutMs,
+                     double* firstByteMs, const char* from) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return "";
+  if (from) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    inet_pton(AF_INET, from, &local.sin_addr);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+      ::close(fd);
+      return "";
+    }
+  }
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<uint16_t>(port));
@@ -104,6 +114,7 @@ std::string Exchange(int port, const std::string& bytes, bool halfClose, int tim
       sent += static_cast<size_t>(n);
     }
     if (halfClose) ::shutdown(fd, SHUT_WR);
+    const auto sentAll = std::chrono::steady_clock::now();
     char buffer[4096];
     for (;;) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -113,6 +124,9 @@ std::string Exchange(int port, const std::string& bytes, bool halfClose, int tim
       if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
       const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
       if (n <= 0) break;
+      if (reply.empty() && firstByteMs)
+        *firstByteMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() -
+                                                                 sentAll).count();
       reply.append(buffer, static_cast<size_t>(n));
     }
   }

@@ -36,8 +36,11 @@ std::string GameRequest(const std::string& body, const std::string& host = "loca
 
 // Sends bytes to 127.0.0.1:port and reads the reply until the server closes
 // (or the time-out passes). halfClose shuts the sending side after the bytes.
+// firstByteMs: the time from the last byte sent to the first byte of the reply.
+// from: the loopback address to send from (127.0.0.1 when null).
 std::string Exchange(int port, const std::string& bytes, bool halfClose = true,
-                     int timeoutMs = 10000);
+                     int timeoutMs = 10000, double* firstByteMs = nullptr,
+                     const char* from = nullptr);
 std::string Register(int port, const GameFields& f);
 // -1, -2 or -3 from the reply's last two characters, else 0: the game's rule.
 int VerdictOf(const std::string& reply);

@@ -65,8 +65,9 @@ std::string PostgresAdminUrl() {
   return url ? url : "";
 }
 
-LiveServer::LiveServer(const std::string& backend, server::ServerOptions options) {
+LiveServer::LiveServer(const std::string& backend, server::ServerOptions options, bool rateLimit) {
   if (!options.log) options.log = [](const std::string&) {};
+  if (!rateLimit) options.http.ratePerSecond = 0;
   if (backend == "postgres") {
     if (PostgresAdminUrl().empty()) return;
     database_ = NewPostgresDatabase();

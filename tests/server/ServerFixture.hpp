@@ -24,7 +24,9 @@ bool AdminCommand(const std::string& sql);
 class LiveServer {
  public:
   // backend: "sqlite" or "postgres". Skips the test when PostgreSQL is not set up.
-  LiveServer(const std::string& backend, server::ServerOptions options);
+  // Every test client shares 127.0.0.1: the request rate is not limited
+  // unless asked for.
+  LiveServer(const std::string& backend, server::ServerOptions options, bool rateLimit = false);
   ~LiveServer();
   int port() const { return port_; }
   server::RankingStorage& storage() { return *storage_; }

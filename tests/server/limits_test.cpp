@@ -1,6 +1,6 @@
-// What one client may cost the server: body size refused before it is read,
-// replays that would take long to re-simulate, HTTP errors that still carry a
-// verdict the game understands. And the in-memory replay check itself.
+// What one replay may cost the server: replays that would take long to
+// re-simulate, the log a forged field leaves, the page's escaping. And the
+// in-memory replay check itself. (The HTTP side: http_front_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -78,86 +78,6 @@ TEST(ReplayLimits, GameDigestIgnoresWhatTheSimulationIgnores) {
   usedPlan[60 + 1] = static_cast<char>(usedPlan[60 + 1] + 1);
   EXPECT_NE(server::GameDigest(replay), server::GameDigest(usedPlan));
   EXPECT_NE(server::GameDigest(replay), server::GameDigest(ReplayVariant(replay, 3)));
-}
-
-TEST(ServerLimits, OversizedOrUnmeasuredBodiesAreRefusedBeforeReading) {
-  server::ServerOptions options;
-  LiveServer live("sqlite", options);
-  ASSERT_TRUE(live.ready());
-  // Only the headers are sent, the connection stays open: the answer must not
-  // wait for three mebibytes that never come.
-  const std::string head = "POST /quadrel/ranking/ranking.cgi HTTP/1.0\r\n"
-                           "Content-type: multipart/form-data; boundary=\"0123456789ABCD\"\r\n"
-                           "Content-Length: 3145728\r\nHost: x\r\n\r\n";
-  std::string reply = Exchange(live.port(), head, false, 5000);
-  EXPECT_EQ(StatusOf(reply), 413) << reply;
-  EXPECT_EQ(VerdictOf(reply), -1);
-  for (const char* length : {"-5", "99999999999999999999999", "12abc", ""}) {
-    std::string request = head;
-    request.replace(request.find("3145728"), 7, length);
-    reply = Exchange(live.port(), request, false, 5000);
-    EXPECT_EQ(VerdictOf(reply), -1) << length << ": " << reply;
-    EXPECT_GE(StatusOf(reply), 400) << length;
-  }
-  // A body shorter than its length: the read ends with the client's side.
-  reply = Exchange(live.port(), head.substr(0, head.find("3145728")) + "500\r\n\r\n--0123", true);
-  EXPECT_EQ(VerdictOf(reply), -1) << reply;
-  // Not a registration at all.
-  reply = Exchange(live.port(), "GET /quadrel/ranking/ranking.cgi HTTP/1.0\r\n\r\n", true);
-  EXPECT_NE(VerdictOf(reply), 0) << reply;
-  EXPECT_EQ(StatusOf(Exchange(live.port(), "BREW / HTCPCP/1.0\r\n\r\n")), 400);
-}
-
-TEST(ServerLimits, AClientThatStopsSendingIsDropped) {
-  server::ServerOptions options;
-  options.readTimeoutSeconds = 1;
-  options.idleSeconds = 1;
-  LiveServer live("sqlite", options);
-  ASSERT_TRUE(live.ready());
-  // A head that never ends, and a body that never comes: the connection is
-  // closed by the server's read time-out, not held until the client gives up.
-  for (const std::string& stalled :
-       {std::string("POST /quadrel/ranking/ranking.cgi HTTP/1.0\r\nContent-Le"),
-        GameRequest(std::string(5000, 'x')).substr(0, 300)}) {
-    const auto start = std::chrono::steady_clock::now();
-    const std::string reply = Exchange(live.port(), stalled, false, 20000);
-    const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_LT(waited, std::chrono::seconds(10)) << stalled;
-    std::printf("stalled for %.1f s\n", std::chrono::duration<double>(waited).count());
-    if (!reply.empty()) {
-      EXPECT_GE(StatusOf(reply), 400) << reply;
-    }
-  }
-}
-
-TEST(ServerLimits, BusyVerifiersAnswer503WithAVerdict) {
-  std::promise<void> entered, release;
-  std::shared_future<void> released = release.get_future().share();
-  std::atomic<int> calls{0};
-  server::ServerOptions options;
-  options.verifiers = 1;
-  options.verifierWait = std::chrono::milliseconds(100);
-  options.onVerify = [&] {
-    if (calls++ == 0) {
-      entered.set_value();
-      released.wait();
-    }
-  };
-  LiveServer live("sqlite", options);
-  ASSERT_TRUE(live.ready());
-  const std::vector<std::string> golden = GoldenReplays();
-  const std::string a = ReadBinaryFile(golden.at(0)), b = ReadBinaryFile(golden.at(1));
-  std::string first;
-  std::thread holder([&] { first = Register(live.port(), FieldsFor(a, "HOLDER    ", "a.rep")); });
-  entered.get_future().wait();
-  const std::string busy = Register(live.port(), FieldsFor(b, "WAITER    ", "b.rep"));
-  EXPECT_EQ(StatusOf(busy), 503) << busy;
-  EXPECT_EQ(VerdictOf(busy), -1);
-  release.set_value();
-  holder.join();
-  EXPECT_EQ(BodyOf(first), "OK");
-  // Free again: the second one goes through now.
-  EXPECT_EQ(BodyOf(Register(live.port(), FieldsFor(b, "WAITER    ", "b.rep"))), "OK");
 }
 
 TEST(ServerLimits, EachBadRequestIsOneLogLine) {

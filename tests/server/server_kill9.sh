@@ -12,7 +12,7 @@ trap cleanup EXIT
 . "$(dirname "$0")/server_lib.sh"
 start_server() {
   start_ranking_server "$dir/out" "$dir/err" "$server" --listen 127.0.0.1:0 \
-    --db "$dir/ranking.sqlite" --top 1000000
+    --db "$dir/ranking.sqlite" --top 1000000 --rate 0
   pid=$server_pid port=$server_port
 }
 
