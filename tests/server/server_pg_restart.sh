@@ -18,7 +18,7 @@ cleanup() {
 trap cleanup EXIT
 
 start_ranking_server "$dir/out" "$dir/err" "$server" --listen 127.0.0.1:0 --db "$PG_URL" \
-  --top 1000000 --threads 4
+  --top 1000000 --threads 4 --rate 0
 pid=$server_pid
 answers() { cat "$dir/answers" 2>/dev/null | wc -l; }
 wait_answers() {  # wait_answers N: until N registrations have been answered
