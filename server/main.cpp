@@ -7,6 +7,7 @@
 #include <string>
 #include <thread>
 
+#include "Admin.hpp"
 #include "RankingServer.hpp"
 #include "Storage.hpp"
 
@@ -26,7 +27,9 @@ void Usage() {
                "  --db         SQLite file (default ranking.sqlite) or a PostgreSQL URL\n"
                "  --top        size of the board (default 100)\n"
                "  --threads    connections served at once (default 8)\n"
-               "  --verifiers  replays re-simulated at once (default: number of cores)\n");
+               "  --verifiers  replays re-simulated at once (default: number of cores)\n"
+               "       quadrel-ranking-server remove --db FILE|postgresql://URL ID...\n"
+               "  deletes entries and bans their games from coming back\n");
 }
 
 bool ToInt(const char* text, int low, int high, int& out) {
@@ -40,6 +43,8 @@ bool ToInt(const char* text, int low, int high, int& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "remove") == 0)
+    return quadrel::server::RemoveCommand(argc, argv);
   std::string listen = "127.0.0.1:8080";
   std::string db = "ranking.sqlite";
   quadrel::server::ServerOptions options;

@@ -176,6 +176,10 @@ TEST_P(Verdicts, RefusesTheSameGameAgainInAnyDisguise) {
   }
   EXPECT_EQ(VerdictOf(Register(live->port(), padded)), -1) << "same game, other padding";
 
+  GameFields moved = again;  // the leaving click moves the bar on the game-over screen
+  moved.data[moved.data.size() - 12] = 77;
+  EXPECT_EQ(VerdictOf(Register(live->port(), moved)), -1) << "same game, other last move";
+
   // A different game of the same score is a new registration.
   GameFields other = again;
   other.data = ReplayVariant(replay, 77);
