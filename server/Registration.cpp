@@ -144,6 +144,7 @@ ReplayVerdict VerifyReplay(const Registration& registration, const ReplayLimits&
   options.maxStepsBetweenInputs = INT64_MAX;
   options.maxFrame = limits.maxGameSteps;
   options.stopAtGap = true;
+  options.noInputAfterAllClear = true;
   const ReplayCheck check = CheckReplay(bytes, replay.size(), options);
   out.steps = check.steps;
   if (check.outcome != ReplayCheck::Outcome::Ok) {

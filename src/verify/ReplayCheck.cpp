@@ -135,6 +135,11 @@ ReplayCheck CheckStarted(std::unique_ptr<Run> run, const CheckOptions& options) 
       return check;
     }
     stepsSinceInput = applying ? 0 : stepsSinceInput + 1;
+    if (applying && options.noInputAfterAllClear && ctx.phase == AllClear) {
+      check.outcome = ReplayCheck::Outcome::EndMismatch;
+      check.detail = "input recorded at frame " + std::to_string(next.frame) + " after the all-clear";
+      return check;
+    }
     if (applying) {
       if (trace) trace->push_back({ctx.frameNumber, ctx.score});
       if (!gap && next.score != ctx.score) {

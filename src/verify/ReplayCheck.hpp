@@ -62,6 +62,9 @@ struct CheckOptions {
   // Ends at the first recorded score the simulation does not reach, instead
   // of playing on to the end for a full account.
   bool stopAtGap = false;
+  // Refuses input recorded after the all-clear began: the game records none,
+  // and a move appended there would change nothing but the file.
+  bool noInputAfterAllClear = false;
 };
 
 // trace, when given, receives one point per recorded frame that was applied.

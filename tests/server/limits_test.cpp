@@ -89,6 +89,27 @@ TEST(ReplayLimits, ALongRestOnTheGameOverScreenIsNoReasonToRefuse) {
   EXPECT_TRUE(rested.ok) << rested.reason;
 }
 
+TEST(ReplayLimits, NoInputAfterTheAllClear) {
+  // A move appended to the all-clear game long after the all-clear changes
+  // nothing the check compares, but would make the file a new game.
+  server::Registration r;
+  r.replay = ReadBinaryFile(GoldenReplays().back());
+  std::memcpy(&r.score, r.replay.data() + 20, 4);
+  std::memcpy(&r.level, r.replay.data() + 52, 4);
+  r.daytime.assign(r.replay.data() + 24, 19);
+  ASSERT_TRUE(server::VerifyReplay(r, server::ReplayLimits{}).ok);
+  std::string move = r.replay.substr(r.replay.size() - 12);
+  const int32_t frame = 20000, score = 59600680;  // the score before the bonuses
+  std::memcpy(move.data() + 4, &frame, 4);
+  std::memcpy(move.data() + 8, &score, 4);
+  move[0] = 1, move[1] = 0, move[2] = 0;
+  r.replay += move;
+  std::memcpy(r.replay.data() + 44, &frame, 4);
+  const server::ReplayVerdict appended = server::VerifyReplay(r, server::ReplayLimits{});
+  EXPECT_FALSE(appended.ok);
+  EXPECT_NE(appended.reason.find("after the all-clear"), std::string::npos) << appended.reason;
+}
+
 TEST(ReplayLimits, GameDigestIgnoresWhatTheSimulationIgnores) {
   const std::string replay = ReadBinaryFile(GoldenReplays().at(1));
   std::string redated = replay;
