@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "Storage.hpp"
+#include "base/GamePorts.hpp"
 #include "game/AppliedPlayback.hpp"
 #include "verify/ReplayCheck.hpp"
 #include "replay/ReplayStore.hpp"
@@ -54,6 +55,13 @@ bool IsDaytime(std::string_view text) {
 }
 
 namespace {
+
+Digest Sha256(std::string_view bytes) {
+  Digest digest{};
+  unsigned int length = 0;
+  EVP_Digest(bytes.data(), bytes.size(), digest.data(), &length, EVP_sha256(), nullptr);
+  return digest;
+}
 
 bool IsPrintableAscii(std::string_view text) {
   for (char c : text)
@@ -175,8 +183,8 @@ Digest GameDigest(std::string_view replay) {
   // What the simulation reads, in a fixed form: the item bytes of each level
   // up to the one reached, and per recorded step its frame, movement and
   // whether the button was down. Bytes the simulation ignores (unused plan
-  // bytes, the reserved byte, the low bits of the button, the recorded score,
-  // steps without input) cannot make the same game look new.
+  // bytes, the reserved byte, the recorded score, steps without input) cannot
+  // make the same game look new.
   std::string game;
   ReplayHeader header{};
   if (replay.size() >= kReplayHeaderArea) std::memcpy(&header, replay.data() + 20, sizeof header);
@@ -190,7 +198,7 @@ Digest GameDigest(std::string_view replay) {
   for (size_t at = kReplayHeaderArea; at + kInputFrameSize <= replay.size(); at += kInputFrameSize) {
     InputFrame frame{};
     std::memcpy(&frame, replay.data() + at, sizeof frame);
-    const bool down = (frame.button & 0x80) != 0;
+    const bool down = IsDown(frame.button);  // any non-zero byte is a press to the game
     if (frame.dx == 0 && !down) continue;
     char step[7];
     std::memcpy(step, &frame.frame, 4);
@@ -198,15 +206,10 @@ Digest GameDigest(std::string_view replay) {
     step[6] = down ? 1 : 0;
     game.append(step, sizeof step);
   }
-  return PlayedDigest(game);
+  return Sha256(game);
 }
 
-Digest PlayedDigest(std::string_view applied) {
-  Digest digest{};
-  unsigned int length = 0;
-  EVP_Digest(applied.data(), applied.size(), digest.data(), &length, EVP_sha256(), nullptr);
-  return digest;
-}
+Digest PlayedDigest(std::string_view applied) { return Sha256(applied); }
 
 Digest TraceDigest(const std::vector<TracePoint>& trace) {
   std::string bytes;
@@ -216,7 +219,7 @@ Digest TraceDigest(const std::vector<TracePoint>& trace) {
       for (int i = 0; i < 4; ++i)
         bytes += static_cast<char>((static_cast<uint32_t>(value) >> (8 * i)) & 0xff);
   }
-  return PlayedDigest(bytes);
+  return Sha256(bytes);
 }
 
 RegistrationResult RegisterGame(RankingStorage& storage, const Registration& r,
