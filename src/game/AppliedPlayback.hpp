@@ -1,7 +1,7 @@
 // What a playback took from its replay and acted on: the input of every step
-// that had any, and the items each level start placed from the plan. Replays
-// the simulation plays alike give equal bytes, whatever else their files hold
-// (dates, unread plan bytes, recorded scores, padding, steps without input).
+// that had any, and the items each level start placed from the plan. Files
+// that differ only where the simulation reads nothing (dates, unread plan
+// bytes, recorded scores, padding, records without input) give equal bytes.
 // The replay check collects it; the game itself keeps none.
 #pragma once
 

@@ -184,6 +184,15 @@ TEST_P(Verdicts, RefusesTheSameGameAgainInAnyDisguise) {
   GameFields other = again;
   other.data = ReplayVariant(replay, 77);
   EXPECT_EQ(BodyOf(Register(live->port(), other)), "OK");
+
+  // That game again with a record that applies nothing (no move, no button)
+  // where its leaving click used to be: another file and trace, the same play.
+  GameFields idle = other;
+  std::string record = idle.data.substr(idle.data.size() - 12);
+  std::memcpy(record.data() + 4, replay.data() + replay.size() - 8, 4);
+  record[0] = record[1] = record[2] = 0;
+  idle.data.insert(idle.data.size() - 12, record);
+  EXPECT_EQ(VerdictOf(Register(live->port(), idle)), -1) << "same game, an empty record added";
 }
 
 TEST_P(Verdicts, OutOfRankWhenTheBoardIsFullOfBetterScores) {
