@@ -22,7 +22,7 @@ constexpr const char* kSchema =
     " removed TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%SZ','now')));";
 // Databases from before the re-simulation's digests gain their columns; their
 // rows keep nulls there and are matched by their file digest only.
-constexpr const char* kPlayedIndex =
+constexpr const char* kDigestIndexes =
     "CREATE UNIQUE INDEX IF NOT EXISTS entries_played ON entries (played);"
     "CREATE UNIQUE INDEX IF NOT EXISTS entries_traced ON entries (traced);";
 
@@ -67,7 +67,7 @@ class SqliteStorage final : public RankingStorage {
       Exec(kSchema);
       if (!HasColumn("entries", "played")) Exec("ALTER TABLE entries ADD COLUMN played BLOB");
       if (!HasColumn("entries", "traced")) Exec("ALTER TABLE entries ADD COLUMN traced BLOB");
-      Exec(kPlayedIndex);
+      Exec(kDigestIndexes);
       Exec("COMMIT");
     } catch (...) {
       sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

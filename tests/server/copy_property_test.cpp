@@ -76,7 +76,7 @@ TEST(CopyProperty, SameTraceVariantsAreRefusedAndOthersAreNot) {
       EXPECT_NE(played[i].traced, played[j].traced);
     }
 
-  const long count = EnvOr("QUADREL_COPY_VARIANTS", 300);
+  const long count = EnvOr("QUADREL_COPY_VARIANTS", 500);
   std::mt19937 random(static_cast<uint32_t>(EnvOr("QUADREL_COPY_SEED", 20050511)));
   long kept = 0, refused = 0, unequal = 0, other = 0, otherAccepted = 0;
   long keptIn[3] = {};
