@@ -34,7 +34,15 @@ constexpr const char* kSchema =
     " score INTEGER NOT NULL, level INTEGER NOT NULL,"
     " filename TEXT NOT NULL, game BYTEA NOT NULL UNIQUE, replay BYTEA NOT NULL,"
     " registered TIMESTAMPTZ NOT NULL DEFAULT now());"
-    "CREATE INDEX IF NOT EXISTS entries_rank ON entries (score DESC, id);";
+    "CREATE INDEX IF NOT EXISTS entries_rank ON entries (score DESC, id);"
+    // Databases from before the re-simulation's digests gain their columns;
+    // their rows keep nulls there and are matched by their file digest only.
+    "ALTER TABLE entries ADD COLUMN IF NOT EXISTS played BYTEA;"
+    "ALTER TABLE entries ADD COLUMN IF NOT EXISTS traced BYTEA;"
+    "CREATE UNIQUE INDEX IF NOT EXISTS entries_played ON entries (played);"
+    "CREATE UNIQUE INDEX IF NOT EXISTS entries_traced ON entries (traced);"
+    "CREATE TABLE IF NOT EXISTS banned ("
+    " digest BYTEA PRIMARY KEY, removed TIMESTAMPTZ NOT NULL DEFAULT now());";
 
 // Any number; only this server takes it.
 constexpr const char* kRegisterLock = "SELECT pg_advisory_xact_lock(20050511)";
@@ -127,11 +135,14 @@ void PrepareAll(PGconn* c) {
   Prepare(c, "commit", "COMMIT");
   Prepare(c, "rollback", "ROLLBACK");
   Prepare(c, "lock", kRegisterLock);
-  Prepare(c, "duplicate", "SELECT 1 FROM entries WHERE game = $1");
+  Prepare(c, "duplicate",
+          "SELECT 1 FROM entries WHERE game IN ($1, $2, $3) OR played IN ($1, $2, $3)"
+          " OR traced IN ($1, $2, $3)"
+          " UNION ALL SELECT 1 FROM banned WHERE digest IN ($1, $2, $3)");
   Prepare(c, "better", "SELECT COUNT(*) FROM entries WHERE score >= $1");
   Prepare(c, "insert",
-          "INSERT INTO entries (name, daytime, score, level, filename, game, replay)"
-          " VALUES ($1, $2, $3, $4, $5, $6, $7) RETURNING id");
+          "INSERT INTO entries (name, daytime, score, level, filename, game, replay, played, traced)"
+          " VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) RETURNING id");
   Prepare(c, "top",
           "SELECT id, name, daytime, score, level, filename FROM entries"
           " ORDER BY score DESC, id LIMIT $1");
@@ -142,6 +153,15 @@ void PrepareAll(PGconn* c) {
   Prepare(c, "committed",
           "SELECT CASE WHEN $1::bigint < txid_snapshot_xmax(txid_current_snapshot())"
           " THEN txid_status($1) END");
+  // The digests go to the ban list in the same statement that deletes the row.
+  Prepare(c, "remove",
+          "WITH gone AS (DELETE FROM entries WHERE id = $1"
+          "  RETURNING id, name, daytime, score, level, filename, game, played, traced),"
+          " ban AS (INSERT INTO banned (digest)"
+          "  SELECT game FROM gone UNION SELECT played FROM gone WHERE played IS NOT NULL"
+          "  UNION SELECT traced FROM gone WHERE traced IS NOT NULL"
+          "  ON CONFLICT DO NOTHING)"
+          " SELECT id, name, daytime, score, level, filename FROM gone");
 }
 
 // Parameters as text, except those marked binary (the digest and the replay).
@@ -167,6 +187,18 @@ struct Params {
       if (formats[i] == 0) values[i] = text[i].c_str();
   }
 };
+
+// A row of id, name, daytime, score, level, filename in text form.
+RankingRow RowOf(PGresult* r, int i) {
+  RankingRow row;
+  row.id = std::stoll(PQgetvalue(r, i, 0));
+  row.name = PQgetvalue(r, i, 1);
+  row.daytime = PQgetvalue(r, i, 2);
+  row.score = static_cast<int32_t>(std::stol(PQgetvalue(r, i, 3)));
+  row.level = static_cast<int32_t>(std::stol(PQgetvalue(r, i, 4)));
+  row.fileName = PQgetvalue(r, i, 5);
+  return row;
+}
 
 PGresult* Run(PGconn* c, const char* name, Params* params = nullptr, int resultFormat = 0) {
   if (params) params->Finish();
@@ -201,11 +233,41 @@ class PostgresStorage final : public RankingStorage {
     for (PGconn* c : free_) PQfinish(c);
   }
 
-  StoreResult Register(const Registration& r, const std::array<uint8_t, 32>& game, int top,
+  bool Known(const Digest& digest) override {
+    return Retrying([&](PGconn* c, bool) {
+      Params p;
+      for (int i = 0; i < 3; ++i) p.Binary(digest.data(), digest.size());
+      Result result(Run(c, "duplicate", &p));
+      Check(c, result, PGRES_TUPLES_OK);
+      return PQntuples(result.r) > 0;
+    });
+  }
+
+  std::optional<RankingRow> Remove(int64_t id) override {
+    Lease lease(*this);
+    PGconn* c = lease.Get();
+    Check(c, Result(Run(c, "begin")), PGRES_COMMAND_OK);
+    try {
+      Check(c, Result(Run(c, "lock")), PGRES_TUPLES_OK);
+      Params p;
+      p.Text(std::to_string(id));
+      Result result(Run(c, "remove", &p));
+      Check(c, result, PGRES_TUPLES_OK);
+      std::optional<RankingRow> row;
+      if (PQntuples(result.r) > 0) row = RowOf(result.r, 0);
+      Check(c, Result(Run(c, "commit")), PGRES_COMMAND_OK);
+      return row;
+    } catch (...) {
+      if (PQstatus(c) == CONNECTION_OK) PQclear(Run(c, "rollback"));
+      throw;
+    }
+  }
+
+  StoreResult Register(const Registration& r, const GameDigests& digests, int top,
                        int64_t* id) override {
     Insertion first;
     return Retrying([&](PGconn* c, bool again) {
-      return RegisterOnce(c, r, game, top, id, first, again);
+      return RegisterOnce(c, r, digests, top, id, first, again);
     });
   }
 
@@ -216,16 +278,7 @@ class PostgresStorage final : public RankingStorage {
       Result result(Run(c, "top", &p));
       Check(c, result, PGRES_TUPLES_OK);
       std::vector<RankingRow> rows;
-      for (int i = 0; i < PQntuples(result.r); ++i) {
-        RankingRow row;
-        row.id = std::stoll(PQgetvalue(result.r, i, 0));
-        row.name = PQgetvalue(result.r, i, 1);
-        row.daytime = PQgetvalue(result.r, i, 2);
-        row.score = static_cast<int32_t>(std::stol(PQgetvalue(result.r, i, 3)));
-        row.level = static_cast<int32_t>(std::stol(PQgetvalue(result.r, i, 4)));
-        row.fileName = PQgetvalue(result.r, i, 5);
-        rows.push_back(std::move(row));
-      }
+      for (int i = 0; i < PQntuples(result.r); ++i) rows.push_back(RowOf(result.r, i));
       return rows;
     });
   }
@@ -257,8 +310,8 @@ class PostgresStorage final : public RankingStorage {
   // attempt's COMMIT, the commit may have happened all the same; the second
   // attempt then finds the game stored, and asks whether it was by that
   // transaction: if so the game counts as stored, not as registered before.
-  StoreResult RegisterOnce(PGconn* c, const Registration& r, const std::array<uint8_t, 32>& game,
-                           int top, int64_t* id, Insertion& first, bool again) {
+  StoreResult RegisterOnce(PGconn* c, const Registration& r, const GameDigests& digests, int top,
+                           int64_t* id, Insertion& first, bool again) {
     Check(c, Result(Run(c, "begin")), PGRES_COMMAND_OK);
     try {
       Check(c, Result(Run(c, "lock")), PGRES_TUPLES_OK);
@@ -267,7 +320,9 @@ class PostgresStorage final : public RankingStorage {
       bool present = false;
       {
         Params p;
-        p.Binary(game.data(), game.size());
+        p.Binary(digests.file.data(), digests.file.size());
+        p.Binary(digests.played.data(), digests.played.size());
+        p.Binary(digests.traced.data(), digests.traced.size());
         Result result(Run(c, "duplicate", &p));
         Check(c, result, PGRES_TUPLES_OK);
         present = PQntuples(result.r) > 0;
@@ -292,8 +347,10 @@ class PostgresStorage final : public RankingStorage {
         p.Text(std::to_string(r.score));
         p.Text(std::to_string(r.level));
         p.Text(r.fileName);
-        p.Binary(game.data(), game.size());
+        p.Binary(digests.file.data(), digests.file.size());
         p.Binary(r.replay.data(), r.replay.size());
+        p.Binary(digests.played.data(), digests.played.size());
+        p.Binary(digests.traced.data(), digests.traced.size());
         Result result(Run(c, "insert", &p));
         Check(c, result, PGRES_TUPLES_OK);
         const int64_t row = std::stoll(PQgetvalue(result.r, 0, 0));

@@ -113,37 +113,23 @@ Answer RankingServer::Register(std::string_view contentType, std::string_view bo
   if (!form.ok) return refuse(Verdict::Failed, "form: " + form.error);
   FormCheck fields = ReadRegistration(form.parts);
   if (fields.verdict != Verdict::Accepted) return refuse(fields.verdict, fields.reason);
-  const Registration& r = fields.registration;
-
-  ReplayVerdict replay;
-  {
-    if (!verifiers_.try_acquire_for(options_.verifierWait)) {
-      answer.status = 503;
-      return refuse(Verdict::Failed, "every verifier busy");
-    }
-    struct Release {
-      std::counting_semaphore<1024>& s;
-      ~Release() { s.release(); }
-    } release{verifiers_};
-    if (options_.onVerify) options_.onVerify();
-    replay = VerifyReplay(r, options_.limits);
-  }
-  if (!replay.ok) return refuse(Verdict::Failed, replay.reason);
-
-  int64_t id = 0;
-  StoreResult stored;
-  try {
-    stored = storage_.Register(r, GameDigest(r.replay), options_.top, &id);
-  } catch (const StorageError& e) {
-    answer.status = 500;
-    return refuse(Verdict::Failed, e.what());
-  }
-  if (stored == StoreResult::Duplicate) return refuse(Verdict::Failed, "game registered before");
-  if (stored == StoreResult::OutOfRank)
-    return refuse(Verdict::OutOfRank, "score " + std::to_string(r.score) + " out of rank");
+  const RegistrationResult result = RegisterGame(
+      storage_, fields.registration, options_.limits, options_.top,
+      [this](const std::function<void()>& work) {
+        if (!verifiers_.try_acquire_for(options_.verifierWait)) return false;
+        struct Release {
+          std::counting_semaphore<1024>& s;
+          ~Release() { s.release(); }
+        } release{verifiers_};
+        if (options_.onVerify) options_.onVerify();
+        work();
+        return true;
+      });
+  answer.status = result.status;
+  if (result.verdict != Verdict::Accepted) return refuse(result.verdict, result.reason);
   answer.verdict = Verdict::Accepted;
   answer.body = "OK";
-  answer.reason = "accepted id " + std::to_string(id) + " score " + std::to_string(r.score);
+  answer.reason = result.reason;
   return answer;
 }
 

@@ -6,6 +6,9 @@
 #include <cstring>
 #include <limits>
 
+#include "Storage.hpp"
+#include "base/GamePorts.hpp"
+#include "game/AppliedPlayback.hpp"
 #include "verify/ReplayCheck.hpp"
 #include "replay/ReplayStore.hpp"
 
@@ -52,6 +55,13 @@ bool IsDaytime(std::string_view text) {
 }
 
 namespace {
+
+Digest Sha256(std::string_view bytes) {
+  Digest digest{};
+  unsigned int length = 0;
+  EVP_Digest(bytes.data(), bytes.size(), digest.data(), &length, EVP_sha256(), nullptr);
+  return digest;
+}
 
 bool IsPrintableAscii(std::string_view text) {
   for (char c : text)
@@ -132,13 +142,25 @@ ReplayVerdict VerifyReplay(const Registration& registration, const ReplayLimits&
       return out;
     }
   }
-  const ReplayCheck check =
-      CheckReplay(bytes, replay.size(), nullptr, limits.maxStepsBetweenInputs);
+  // No bound on the steps between inputs: a player may rest on the game-over
+  // screen as long as he likes. The rising frames and maxFrame bound the work.
+  AppliedPlayback applied;
+  std::vector<TracePoint> trace;
+  CheckOptions options;
+  options.applied = &applied;
+  options.trace = &trace;
+  options.maxStepsBetweenInputs = INT64_MAX;
+  options.maxFrame = limits.maxGameSteps;
+  options.stopAtGap = true;
+  options.noInputAfterAllClear = true;
+  const ReplayCheck check = CheckReplay(bytes, replay.size(), options);
   out.steps = check.steps;
   if (check.outcome != ReplayCheck::Outcome::Ok) {
     out.reason = FormatCheck("replay", check);
     return out;
   }
+  out.played = PlayedDigest(applied.bytes);
+  out.traced = TraceDigest(trace);
   // The check compared the header with the simulation; now the fields with the header.
   ReplayHeader header{};
   std::memcpy(&header, bytes + 20, sizeof header);
@@ -157,12 +179,12 @@ ReplayVerdict VerifyReplay(const Registration& registration, const ReplayLimits&
   return out;
 }
 
-std::array<uint8_t, 32> GameDigest(std::string_view replay) {
+Digest GameDigest(std::string_view replay) {
   // What the simulation reads, in a fixed form: the item bytes of each level
   // up to the one reached, and per recorded step its frame, movement and
   // whether the button was down. Bytes the simulation ignores (unused plan
-  // bytes, the reserved byte, the low bits of the button, the recorded score,
-  // steps without input) cannot make the same game look new.
+  // bytes, the reserved byte, the recorded score, steps without input) cannot
+  // make the same game look new.
   std::string game;
   ReplayHeader header{};
   if (replay.size() >= kReplayHeaderArea) std::memcpy(&header, replay.data() + 20, sizeof header);
@@ -176,7 +198,7 @@ std::array<uint8_t, 32> GameDigest(std::string_view replay) {
   for (size_t at = kReplayHeaderArea; at + kInputFrameSize <= replay.size(); at += kInputFrameSize) {
     InputFrame frame{};
     std::memcpy(&frame, replay.data() + at, sizeof frame);
-    const bool down = (frame.button & 0x80) != 0;
+    const bool down = IsDown(frame.button);  // any non-zero byte is a press to the game
     if (frame.dx == 0 && !down) continue;
     char step[7];
     std::memcpy(step, &frame.frame, 4);
@@ -184,10 +206,55 @@ std::array<uint8_t, 32> GameDigest(std::string_view replay) {
     step[6] = down ? 1 : 0;
     game.append(step, sizeof step);
   }
-  std::array<uint8_t, 32> digest{};
-  unsigned int length = 0;
-  EVP_Digest(game.data(), game.size(), digest.data(), &length, EVP_sha256(), nullptr);
-  return digest;
+  return Sha256(game);
+}
+
+Digest PlayedDigest(std::string_view applied) { return Sha256(applied); }
+
+Digest TraceDigest(const std::vector<TracePoint>& trace) {
+  std::string bytes;
+  bytes.reserve(trace.size() * 8);
+  for (const TracePoint& point : trace) {
+    for (const int32_t value : {point.frame, point.score})
+      for (int i = 0; i < 4; ++i)
+        bytes += static_cast<char>((static_cast<uint32_t>(value) >> (8 * i)) & 0xff);
+  }
+  return Sha256(bytes);
+}
+
+RegistrationResult RegisterGame(RankingStorage& storage, const Registration& r,
+                                const ReplayLimits& limits, int top, const VerifierGate& gate) {
+  RegistrationResult out;
+  auto refuse = [&](Verdict verdict, std::string reason, int status = 200) {
+    out.verdict = verdict;
+    out.reason = std::move(reason);
+    out.status = status;
+    return out;
+  };
+  GameDigests digests;
+  digests.file = GameDigest(r.replay);
+  ReplayVerdict replay;
+  try {
+    if (storage.Known(digests.file)) return refuse(Verdict::Failed, "game registered before");
+    if (!gate([&] { replay = VerifyReplay(r, limits); }))
+      return refuse(Verdict::Failed, "every verifier busy", 503);
+    if (!replay.ok) return refuse(Verdict::Failed, replay.reason);
+    digests.played = replay.played;
+    digests.traced = replay.traced;
+    if (storage.Known(digests.played) || storage.Known(digests.traced))
+      return refuse(Verdict::Failed, "game registered before (plays as a known game)");
+    switch (storage.Register(r, digests, top, &out.id)) {
+      case StoreResult::Duplicate: return refuse(Verdict::Failed, "game registered before");
+      case StoreResult::OutOfRank:
+        return refuse(Verdict::OutOfRank, "score " + std::to_string(r.score) + " out of rank");
+      case StoreResult::Stored: break;
+    }
+  } catch (const StorageError& e) {
+    return refuse(Verdict::Failed, e.what(), 500);
+  }
+  out.verdict = Verdict::Accepted;
+  out.reason = "accepted id " + std::to_string(out.id) + " score " + std::to_string(r.score);
+  return out;
 }
 
 }  // namespace quadrel::server

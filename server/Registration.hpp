@@ -5,11 +5,13 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "Multipart.hpp"
+#include "verify/ReplayCheck.hpp"
 
 namespace quadrel::server {
 
@@ -41,11 +43,12 @@ struct FormCheck {
 // whatever else it sent.
 FormCheck ReadRegistration(const std::vector<FormPart>& parts);
 
+using Digest = std::array<uint8_t, 32>;
+
 struct ReplayLimits {
-  // Steps the re-simulation may run without reaching the next recorded input
-  // (five minutes of play at 60 Hz without touching the mouse).
-  int64_t maxStepsBetweenInputs = 18000;
   // The highest frame number a recorded input may carry (three hours of play).
+  // Frames must rise, so with the all-clear tail this bounds the whole
+  // re-simulation: at most maxGameSteps + 1 + kAllClearStepLimit steps.
   int64_t maxGameSteps = 648000;
 };
 
@@ -53,15 +56,45 @@ struct ReplayVerdict {
   bool ok = false;
   std::string reason;
   int64_t steps = 0;
+  Digest played{};  // PlayedDigest of the re-simulation, when ok
+  Digest traced{};  // TraceDigest of the re-simulation, when ok
 };
 
-// Re-simulates the replay and compares its end and header with the fields.
+// Re-simulates the replay (up to the first recorded score it misses) and
+// compares its end and header with the fields.
 ReplayVerdict VerifyReplay(const Registration& registration, const ReplayLimits& limits);
 
-// Identifies the game a replay records: its item placement and input. The
-// header is left out: its date is the one part a player could change without
-// playing again, and the same game under another date is the same game.
-std::array<uint8_t, 32> GameDigest(std::string_view replay);
+// The cheap one: identifies the game a replay records by reading its item
+// placement and input bytes, without playing it. The header is left out: its
+// date is the one part a player could change without playing again.
+Digest GameDigest(std::string_view replay);
+
+// The sure ones, from the re-simulation. PlayedDigest: SHA-256 of what it
+// applied (AppliedPlayback); bytes it ignores, and input records that apply
+// nothing, leave it equal. TraceDigest: SHA-256 of the frame and score of
+// every applied record; input that changes nothing the score shows (a press
+// with every ball in play, an item placed in a block never broken, a move
+// the wall absorbs) leaves it equal. A game matching either is a copy.
+Digest PlayedDigest(std::string_view applied);
+Digest TraceDigest(const std::vector<quadrel::TracePoint>& trace);
+
+class RankingStorage;
+
+struct RegistrationResult {
+  Verdict verdict = Verdict::Failed;
+  int status = 200;  // 500 when the database failed, 503 when no verifier came free
+  std::string reason;
+  int64_t id = 0;
+};
+
+// Runs work holding a verifier; false when none came free in time.
+using VerifierGate = std::function<bool(const std::function<void()>& work)>;
+
+// A well-formed registration from copy check to stored row. A game known by
+// its bytes is refused before any CPU is spent on it; then the replay is
+// re-simulated, and a game that plays as a known one is refused as well.
+RegistrationResult RegisterGame(RankingStorage& storage, const Registration& registration,
+                                const ReplayLimits& limits, int top, const VerifierGate& gate);
 
 // Small checks shared with the tests.
 bool IsDecimalInt32(std::string_view text, int32_t& value);

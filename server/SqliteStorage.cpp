@@ -16,7 +16,15 @@ constexpr const char* kSchema =
     " score INTEGER NOT NULL, level INTEGER NOT NULL,"
     " filename TEXT NOT NULL, game BLOB NOT NULL UNIQUE, replay BLOB NOT NULL,"
     " registered TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%SZ','now')));"
-    "CREATE INDEX IF NOT EXISTS entries_rank ON entries (score DESC, id);";
+    "CREATE INDEX IF NOT EXISTS entries_rank ON entries (score DESC, id);"
+    "CREATE TABLE IF NOT EXISTS banned ("
+    " digest BLOB PRIMARY KEY,"
+    " removed TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%SZ','now')));";
+// Databases from before the re-simulation's digests gain their columns; their
+// rows keep nulls there and are matched by their file digest only.
+constexpr const char* kDigestIndexes =
+    "CREATE UNIQUE INDEX IF NOT EXISTS entries_played ON entries (played);"
+    "CREATE UNIQUE INDEX IF NOT EXISTS entries_traced ON entries (traced);";
 
 class Statement {
  public:
@@ -54,29 +62,56 @@ class SqliteStorage final : public RankingStorage {
     sqlite3_busy_timeout(db_, 5000);
     Exec("PRAGMA journal_mode=WAL");
     Exec("PRAGMA synchronous=FULL");
-    Exec(kSchema);
+    Exec("BEGIN IMMEDIATE");
+    try {
+      Exec(kSchema);
+      if (!HasColumn("entries", "played")) Exec("ALTER TABLE entries ADD COLUMN played BLOB");
+      if (!HasColumn("entries", "traced")) Exec("ALTER TABLE entries ADD COLUMN traced BLOB");
+      Exec(kDigestIndexes);
+      Exec("COMMIT");
+    } catch (...) {
+      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+      sqlite3_close(db_);
+      throw;
+    }
     begin_ = std::make_unique<Statement>(db_, "BEGIN IMMEDIATE");
     commit_ = std::make_unique<Statement>(db_, "COMMIT");
     rollback_ = std::make_unique<Statement>(db_, "ROLLBACK");
-    duplicate_ = std::make_unique<Statement>(db_, "SELECT 1 FROM entries WHERE game = ?1");
+    duplicate_ = std::make_unique<Statement>(
+        db_,
+        "SELECT 1 FROM entries WHERE game IN (?1, ?2, ?3) OR played IN (?1, ?2, ?3)"
+        " OR traced IN (?1, ?2, ?3)"
+        " UNION ALL SELECT 1 FROM banned WHERE digest IN (?1, ?2, ?3)");
     better_ = std::make_unique<Statement>(db_, "SELECT COUNT(*) FROM entries WHERE score >= ?1");
     insert_ = std::make_unique<Statement>(
         db_,
-        "INSERT INTO entries (name, daytime, score, level, filename, game, replay)"
-        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        "INSERT INTO entries (name, daytime, score, level, filename, game, replay, played, traced)"
+        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
     top_ = std::make_unique<Statement>(
         db_,
         "SELECT id, name, daytime, score, level, filename FROM entries"
         " ORDER BY score DESC, id LIMIT ?1");
     replay_ = std::make_unique<Statement>(db_, "SELECT filename, replay FROM entries WHERE id = ?1");
+    entry_ = std::make_unique<Statement>(
+        db_, "SELECT id, name, daytime, score, level, filename, game, played, traced FROM entries"
+             " WHERE id = ?1");
+    ban_ = std::make_unique<Statement>(db_, "INSERT OR IGNORE INTO banned (digest) VALUES (?1)");
+    delete_ = std::make_unique<Statement>(db_, "DELETE FROM entries WHERE id = ?1");
   }
   ~SqliteStorage() override {
     begin_.reset(), commit_.reset(), rollback_.reset(), duplicate_.reset(), better_.reset();
-    insert_.reset(), top_.reset(), replay_.reset();
+    insert_.reset(), top_.reset(), replay_.reset(), entry_.reset(), ban_.reset(), delete_.reset();
     sqlite3_close(db_);
   }
 
-  StoreResult Register(const Registration& r, const std::array<uint8_t, 32>& game, int top,
+  bool Known(const Digest& digest) override {
+    std::lock_guard lock(mutex_);
+    Statement::Use use{duplicate_->get()};
+    for (int i = 1; i <= 3; ++i) BindDigest(use.s, i, digest);
+    return StepRow(use.s);
+  }
+
+  StoreResult Register(const Registration& r, const GameDigests& digests, int top,
                        int64_t* id) override {
     std::lock_guard lock(mutex_);
     Step(*begin_);
@@ -84,7 +119,9 @@ class SqliteStorage final : public RankingStorage {
       StoreResult result = StoreResult::Stored;
       {
         Statement::Use use{duplicate_->get()};
-        sqlite3_bind_blob(use.s, 1, game.data(), static_cast<int>(game.size()), SQLITE_STATIC);
+        BindDigest(use.s, 1, digests.file);
+        BindDigest(use.s, 2, digests.played);
+        BindDigest(use.s, 3, digests.traced);
         if (StepRow(use.s)) result = StoreResult::Duplicate;
       }
       if (result == StoreResult::Stored) {
@@ -100,9 +137,11 @@ class SqliteStorage final : public RankingStorage {
         sqlite3_bind_int(use.s, 3, r.score);
         sqlite3_bind_int(use.s, 4, r.level);
         BindText(use.s, 5, r.fileName);
-        sqlite3_bind_blob(use.s, 6, game.data(), static_cast<int>(game.size()), SQLITE_STATIC);
+        BindDigest(use.s, 6, digests.file);
         sqlite3_bind_blob(use.s, 7, r.replay.data(), static_cast<int>(r.replay.size()),
                           SQLITE_STATIC);
+        BindDigest(use.s, 8, digests.played);
+        BindDigest(use.s, 9, digests.traced);
         StepRow(use.s);
         if (id) *id = sqlite3_last_insert_rowid(db_);
       }
@@ -115,21 +154,46 @@ class SqliteStorage final : public RankingStorage {
     }
   }
 
+  std::optional<RankingRow> Remove(int64_t id) override {
+    std::lock_guard lock(mutex_);
+    Step(*begin_);
+    try {
+      std::optional<RankingRow> row;
+      std::vector<std::string> digests;
+      {
+        Statement::Use use{entry_->get()};
+        sqlite3_bind_int64(use.s, 1, id);
+        if (StepRow(use.s)) {
+          row = RowOf(use.s);
+          for (int column : {6, 7, 8})
+            if (sqlite3_column_type(use.s, column) == SQLITE_BLOB) digests.push_back(Blob(use.s, column));
+        }
+      }
+      for (const std::string& digest : digests) {
+        Statement::Use use{ban_->get()};
+        sqlite3_bind_blob(use.s, 1, digest.data(), static_cast<int>(digest.size()), SQLITE_STATIC);
+        StepRow(use.s);
+      }
+      if (row) {
+        Statement::Use use{delete_->get()};
+        sqlite3_bind_int64(use.s, 1, id);
+        StepRow(use.s);
+      }
+      Step(*commit_);
+      return row;
+    } catch (...) {
+      sqlite3_step(rollback_->get());
+      sqlite3_reset(rollback_->get());
+      throw;
+    }
+  }
+
   std::vector<RankingRow> Top(int n) override {
     std::lock_guard lock(mutex_);
     std::vector<RankingRow> rows;
     Statement::Use use{top_->get()};
     sqlite3_bind_int(use.s, 1, n);
-    while (StepRow(use.s)) {
-      RankingRow row;
-      row.id = sqlite3_column_int64(use.s, 0);
-      row.name = Text(use.s, 1);
-      row.daytime = Text(use.s, 2);
-      row.score = sqlite3_column_int(use.s, 3);
-      row.level = sqlite3_column_int(use.s, 4);
-      row.fileName = Text(use.s, 5);
-      rows.push_back(std::move(row));
-    }
+    while (StepRow(use.s)) rows.push_back(RowOf(use.s));
     return rows;
   }
 
@@ -140,9 +204,7 @@ class SqliteStorage final : public RankingStorage {
     if (!StepRow(use.s)) return std::nullopt;
     StoredReplay replay;
     replay.fileName = Text(use.s, 0);
-    const void* blob = sqlite3_column_blob(use.s, 1);
-    replay.bytes.assign(static_cast<const char*>(blob),
-                        static_cast<size_t>(sqlite3_column_bytes(use.s, 1)));
+    replay.bytes = Blob(use.s, 1);
     return replay;
   }
 
@@ -154,6 +216,32 @@ class SqliteStorage final : public RankingStorage {
       sqlite3_free(error);
       throw StorageError(std::string("sqlite: ") + message);
     }
+  }
+  bool HasColumn(const char* table, const char* column) {
+    Statement info(db_, ("PRAGMA table_info(" + std::string(table) + ")").c_str());
+    Statement::Use use{info.get()};
+    while (StepRow(use.s))
+      if (Text(use.s, 1) == column) return true;
+    return false;
+  }
+  static RankingRow RowOf(sqlite3_stmt* s) {
+    RankingRow row;
+    row.id = sqlite3_column_int64(s, 0);
+    row.name = Text(s, 1);
+    row.daytime = Text(s, 2);
+    row.score = sqlite3_column_int(s, 3);
+    row.level = sqlite3_column_int(s, 4);
+    row.fileName = Text(s, 5);
+    return row;
+  }
+  static std::string Blob(sqlite3_stmt* s, int column) {
+    const void* blob = sqlite3_column_blob(s, column);
+    return blob ? std::string(static_cast<const char*>(blob),
+                              static_cast<size_t>(sqlite3_column_bytes(s, column)))
+                : std::string();
+  }
+  static void BindDigest(sqlite3_stmt* s, int index, const Digest& digest) {
+    sqlite3_bind_blob(s, index, digest.data(), static_cast<int>(digest.size()), SQLITE_STATIC);
   }
   static void BindText(sqlite3_stmt* s, int index, const std::string& text) {
     sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
@@ -177,7 +265,7 @@ class SqliteStorage final : public RankingStorage {
   std::mutex mutex_;
   sqlite3* db_ = nullptr;
   std::unique_ptr<Statement> begin_, commit_, rollback_, duplicate_, better_, insert_, top_,
-      replay_;
+      replay_, entry_, ban_, delete_;
 };
 
 }  // namespace

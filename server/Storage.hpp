@@ -30,16 +30,29 @@ struct StoredReplay {
 
 enum class StoreResult { Stored, Duplicate, OutOfRank };
 
+// The names of one game: its file's bytes, and what its re-simulation
+// applied and scored (see Registration.hpp).
+struct GameDigests {
+  Digest file{};
+  Digest played{};
+  Digest traced{};
+};
+
 class RankingStorage {
  public:
   virtual ~RankingStorage() = default;
-  // In one transaction: refuses a game registered before, refuses a score that
-  // would not enter the best `top` (an equal score ranks below the earlier
-  // one), else stores the row and its replay. Returns only after the commit
-  // is on disk. Throws StorageError when the database fails.
-  virtual StoreResult Register(const Registration& registration,
-                               const std::array<uint8_t, 32>& gameDigest, int top,
-                               int64_t* id) = 0;
+  // True when any digest of a stored or a removed entry is this one.
+  virtual bool Known(const Digest& digest) = 0;
+  // In one transaction: refuses a game registered (or removed) before by
+  // any digest, refuses a score that would not enter the best `top` (an
+  // equal score ranks below the earlier one), else stores the row and its
+  // replay. Returns only after the commit is on disk. Throws StorageError
+  // when the database fails.
+  virtual StoreResult Register(const Registration& registration, const GameDigests& digests,
+                               int top, int64_t* id) = 0;
+  // In one transaction: deletes the entry and its replay and bans its
+  // digests, so the same game cannot come back. nullopt for an unknown id.
+  virtual std::optional<RankingRow> Remove(int64_t id) = 0;
   // The best n rows, best first.
   virtual std::vector<RankingRow> Top(int n) = 0;
   virtual std::optional<StoredReplay> Replay(int64_t id) = 0;

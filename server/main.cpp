@@ -9,6 +9,7 @@
 
 #include "HttpFront.hpp"
 #include "Operations.hpp"
+#include "Admin.hpp"
 #include "RankingServer.hpp"
 #include "Storage.hpp"
 
@@ -26,6 +27,7 @@ void Usage(std::FILE* to) {
                "                              [--top N] [--threads N] [--verifiers N]\n"
                "                              [--trusted-proxy ADDR]... [--per-address N]\n"
                "                              [--rate N] [--max-connections N]\n"
+               "       quadrel-ranking-server remove --db FILE|postgresql://URL ID...\n"
                "       quadrel-ranking-server --version | --help\n"
                "  --listen           address to serve on (default 127.0.0.1:8080; port 0 picks one)\n"
                "  --db               SQLite file (default ranking.sqlite) or a PostgreSQL URL\n"
@@ -39,7 +41,8 @@ void Usage(std::FILE* to) {
                "  --rate             requests per second from one client address, bursts of\n"
                "                     four times as many (default 5; 0: no limit)\n"
                "  --max-connections  connections at once in all (default 1024, and below\n"
-               "                     the descriptor limit)\n");
+               "                     the descriptor limit)\n"
+               "  remove             deletes entries and bans their games from coming back\n");
 }
 
 bool ToInt(const char* text, int low, int high, int& out) {
@@ -53,6 +56,8 @@ bool ToInt(const char* text, int low, int high, int& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "remove") == 0)
+    return quadrel::server::RemoveCommand(argc, argv);
   std::string listen = "127.0.0.1:8080";
   std::string db = "ranking.sqlite";
   quadrel::server::ServerOptions options;

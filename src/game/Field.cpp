@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "game/AppliedPlayback.hpp"
 #include "replay/ReplayStore.hpp"
 
 namespace quadrel {
@@ -67,13 +68,17 @@ void PlaceItems(GameScene& g) {
   const int n = (level + 5) * 10;
   if (ctx.replayMode == Playback) {
     // The plan comes from a file: an index outside the field is ignored.
+    int32_t placed[kBlockCount] = {};  // NoItem
     auto mark = [&](int index, int32_t kind) {
       const int k = g.replay.ItemPlanByte(level, index);
-      if (k >= 0 && k < n) ctx.blocks[k].itemKind = kind;
+      if (k < 0 || k >= n) return;
+      ctx.blocks[k].itemKind = kind;
+      placed[k] = kind;
     };
     for (int i = 0; i <= level + 4; ++i) mark(i, OptionItem);
     mark(15, ExtendItem);
     mark(16, ExtendItem);
+    if (g.applied) g.applied->Items(level, placed, n);
     return;
   }
   auto draw = [&](int planIndex, int32_t kind) {

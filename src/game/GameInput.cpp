@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "game/AppliedPlayback.hpp"
 #include "game/Physics.hpp"
 #include "game/Turns.hpp"
 #include "replay/ReplayStore.hpp"
@@ -19,6 +20,8 @@ void SubstitutePlayback(GameScene& g) {
   if (v.nextFrame.score != ctx.score) ctx.gapMarker = 99.0;
   v.mouse.lX = v.nextFrame.dx;
   v.mouse.rgbButtons[0] = v.nextFrame.button;
+  if (g.applied && (v.nextFrame.dx != 0 || IsDown(v.nextFrame.button)))
+    g.applied->Input(ctx.frameNumber, v.nextFrame.dx, IsDown(v.nextFrame.button));
   // The recorded input ends at the header's last frame, or earlier where the
   // file holds no more whole frames.
   if (!(g.replay.lastInputFrame() > ctx.frameNumber && g.replay.ReadInputFrame(v.nextFrame)))

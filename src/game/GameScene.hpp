@@ -13,6 +13,7 @@
 namespace quadrel {
 
 class ReplayStore;
+struct AppliedPlayback;
 
 constexpr double kStepLength = 1000.0 / 60.0;      // 16.666666666666668
 constexpr double kSlowStepLength = 1000.0 / 30.0;  // 33.333333333333336
@@ -55,6 +56,8 @@ struct GameScene {
   GameSound* sound = nullptr;
   GameInputDevice* input = nullptr;
   DisplayModeSwitch* modeSwitch = nullptr;
+  // Set by the replay check only: what a playback applied, for its copy digest.
+  AppliedPlayback* applied = nullptr;
 };
 
 }  // namespace quadrel

@@ -52,19 +52,29 @@ std::unique_ptr<Run> StartPlayback(const std::function<void(GameScene&)>& load) 
   return run;
 }
 
-ReplayCheck CheckStarted(std::unique_ptr<Run> run, std::vector<TracePoint>* trace,
-                         int64_t maxStepsBetweenInputs);
+ReplayCheck CheckStarted(std::unique_ptr<Run> run, const CheckOptions& options);
+
+CheckOptions OptionsOf(std::vector<TracePoint>* trace, int64_t maxStepsBetweenInputs) {
+  CheckOptions options;
+  options.trace = trace;
+  options.maxStepsBetweenInputs = maxStepsBetweenInputs;
+  return options;
+}
 
 }  // namespace
 
 ReplayCheck CheckReplay(const std::string& path, std::vector<TracePoint>* trace,
                         int64_t maxStepsBetweenInputs) {
   auto run = StartPlayback([&](GameScene& g) { EnterGameState(g, &path); });
-  return CheckStarted(std::move(run), trace, maxStepsBetweenInputs);
+  return CheckStarted(std::move(run), OptionsOf(trace, maxStepsBetweenInputs));
 }
 
 ReplayCheck CheckReplay(const uint8_t* bytes, size_t size, std::vector<TracePoint>* trace,
                         int64_t maxStepsBetweenInputs) {
+  return CheckReplay(bytes, size, OptionsOf(trace, maxStepsBetweenInputs));
+}
+
+ReplayCheck CheckReplay(const uint8_t* bytes, size_t size, const CheckOptions& options) {
   // The scene is entered as for a file that is not there, then given the image
   // and its first frame, as the file read would have done.
   static const std::string kNoFile;
@@ -73,16 +83,18 @@ ReplayCheck CheckReplay(const uint8_t* bytes, size_t size, std::vector<TracePoin
     g.replay.LoadReplayBytes(bytes, size);
     g.replay.ReadInputFrame(g.vars.nextFrame);
   });
-  return CheckStarted(std::move(run), trace, maxStepsBetweenInputs);
+  return CheckStarted(std::move(run), options);
 }
 
 namespace {
 
-ReplayCheck CheckStarted(std::unique_ptr<Run> run, std::vector<TracePoint>* trace,
-                         int64_t maxStepsBetweenInputs) {
+ReplayCheck CheckStarted(std::unique_ptr<Run> run, const CheckOptions& options) {
   ReplayCheck check;
   AppContext& ctx = run->ctx;
   GameScene& g = run->g;
+  g.applied = options.applied;
+  std::vector<TracePoint>* trace = options.trace;
+  const int64_t maxStepsBetweenInputs = options.maxStepsBetweenInputs;
 
   const ReplayStore& store = run->store;
   const std::string problem = ReplayFileProblem(store, store.lastReadStatus());
@@ -110,6 +122,12 @@ ReplayCheck CheckStarted(std::unique_ptr<Run> run, std::vector<TracePoint>* trac
                      std::to_string(lastApplied);
       return check;
     }
+    if (!applying && next.frame > options.maxFrame) {
+      check.outcome = ReplayCheck::Outcome::EndMismatch;
+      check.detail = "frame " + std::to_string(next.frame) + " recorded beyond " +
+                     std::to_string(options.maxFrame) + " steps of play";
+      return check;
+    }
     if (!applying && stepsSinceInput >= maxStepsBetweenInputs) {
       check.outcome = ReplayCheck::Outcome::EndMismatch;
       check.detail = "frame " + std::to_string(next.frame) + " not reached within " +
@@ -117,6 +135,11 @@ ReplayCheck CheckStarted(std::unique_ptr<Run> run, std::vector<TracePoint>* trac
       return check;
     }
     stepsSinceInput = applying ? 0 : stepsSinceInput + 1;
+    if (applying && options.noInputAfterAllClear && ctx.phase == AllClear) {
+      check.outcome = ReplayCheck::Outcome::EndMismatch;
+      check.detail = "input recorded at frame " + std::to_string(next.frame) + " after the all-clear";
+      return check;
+    }
     if (applying) {
       if (trace) trace->push_back({ctx.frameNumber, ctx.score});
       if (!gap && next.score != ctx.score) {
@@ -124,6 +147,10 @@ ReplayCheck CheckStarted(std::unique_ptr<Run> run, std::vector<TracePoint>* trac
         check.gapFrame = ctx.frameNumber;
         check.recorded = next.score;
         check.simulated = ctx.score;
+        if (options.stopAtGap) {
+          check.outcome = ReplayCheck::Outcome::Gap;
+          return check;
+        }
       }
       lastApplied = ctx.frameNumber;
       phaseAtEnd = ctx.phase;

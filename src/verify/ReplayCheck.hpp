@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <climits>
 #include <string>
 #include <vector>
 
 #include "replay/ReplayStore.hpp"
 
 namespace quadrel {
+
+struct AppliedPlayback;
 
 struct TracePoint {
   int32_t frame;
@@ -46,15 +49,32 @@ constexpr int64_t kAllClearStepLimit = 216000;
 // with frame numbers near 2^31 would otherwise cost minutes of CPU.
 constexpr int64_t kDefaultStepsBetweenInputs = 216000;
 
+struct CheckOptions {
+  // Receives one point per recorded frame that was applied.
+  std::vector<TracePoint>* trace = nullptr;
+  // Receives what the playback applied (see AppliedPlayback).
+  AppliedPlayback* applied = nullptr;
+  // Bounds the work: the check ends with EndMismatch once that many steps pass
+  // without the next recorded frame (or the game's end).
+  int64_t maxStepsBetweenInputs = kDefaultStepsBetweenInputs;
+  // A recorded frame beyond this is refused before any step is run toward it.
+  int64_t maxFrame = INT32_MAX;
+  // Ends at the first recorded score the simulation does not reach, instead
+  // of playing on to the end for a full account.
+  bool stopAtGap = false;
+  // Refuses input recorded after the all-clear began: the game records none,
+  // and a move appended there would change nothing but the file.
+  bool noInputAfterAllClear = false;
+};
+
 // trace, when given, receives one point per recorded frame that was applied.
-// maxStepsBetweenInputs bounds the work: the check ends with EndMismatch once
-// that many steps pass without the next recorded frame (or the game's end).
 ReplayCheck CheckReplay(const std::string& path, std::vector<TracePoint>* trace = nullptr,
                         int64_t maxStepsBetweenInputs = kDefaultStepsBetweenInputs);
 
 // The same check of a replay image held in memory.
 ReplayCheck CheckReplay(const uint8_t* bytes, size_t size, std::vector<TracePoint>* trace = nullptr,
                         int64_t maxStepsBetweenInputs = kDefaultStepsBetweenInputs);
+ReplayCheck CheckReplay(const uint8_t* bytes, size_t size, const CheckOptions& options);
 
 // The one-line verdict of `quadrel-replay verify`.
 std::string FormatCheck(const std::string& path, const ReplayCheck& check);

@@ -162,10 +162,14 @@ std::string HttpGet(int port, const std::string& path) {
 }
 
 std::string ReplayVariant(const std::string& replay, int k) {
+  // The leaving click |k| steps later, in the record and in the header.
   std::string out = replay;
   const size_t last = out.size() - 12;
-  const auto dx = static_cast<int16_t>(k);
-  std::memcpy(out.data() + last, &dx, 2);
+  int32_t frame = 0;
+  std::memcpy(&frame, out.data() + last + 4, 4);
+  frame += k < 0 ? -k : k;
+  std::memcpy(out.data() + last + 4, &frame, 4);
+  std::memcpy(out.data() + 44, &frame, 4);
   return out;
 }
 

@@ -48,8 +48,8 @@ int StatusOf(const std::string& reply);   // from the status line; 0 when none
 std::string BodyOf(const std::string& reply);
 std::string HttpGet(int port, const std::string& path);
 
-// A different game of the same score: the leaving click of a lost game with
-// another mouse movement (the game-over screen scores nothing). k != 0.
+// A different game of the same score: the leaving click of a lost game |k|
+// steps later (the game-over screen scores nothing). k != 0.
 std::string ReplayVariant(const std::string& replay, int k);
 // The golden games that end with a leaving click.
 std::vector<std::string> LostGoldenReplays();

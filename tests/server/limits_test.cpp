@@ -58,12 +58,56 @@ TEST(ReplayLimits, CraftedFrameNumbersCostBoundedWork) {
   server::ReplayVerdict far = server::VerifyReplay(OneFrameAt(2147483000), limits);
   EXPECT_FALSE(far.ok);
   EXPECT_EQ(far.steps, 0);
-  // Within the game's length but far beyond the idle bound: stops at the bound.
-  limits.maxStepsBetweenInputs = 600;
-  server::ReplayVerdict idle = server::VerifyReplay(OneFrameAt(400000), limits);
-  EXPECT_FALSE(idle.ok);
-  EXPECT_LE(idle.steps, 601);
-  EXPECT_NE(idle.reason.find("not reached"), std::string::npos) << idle.reason;
+  // Hidden in the middle behind a small last frame: refused when it comes next.
+  server::Registration middle = OneFrameAt(30);
+  const int32_t last = 40;
+  std::memcpy(middle.replay.data() + 44, &last, 4);
+  std::string frames = middle.replay.substr(160, 12);
+  for (int32_t frame : {2147483000, 40}) {
+    std::memcpy(frames.data() + 4, &frame, 4);
+    middle.replay += frames;
+  }
+  server::ReplayVerdict hidden = server::VerifyReplay(middle, limits);
+  EXPECT_FALSE(hidden.ok);
+  EXPECT_LE(hidden.steps, 31);
+  EXPECT_NE(hidden.reason.find("beyond"), std::string::npos) << hidden.reason;
+}
+
+TEST(ReplayLimits, ALongRestOnTheGameOverScreenIsNoReasonToRefuse) {
+  // Six minutes between the last ball lost and the leaving click.
+  server::Registration r;
+  r.replay = ReadBinaryFile(LostGoldenReplays().at(0));
+  int32_t last = 0;
+  std::memcpy(&last, r.replay.data() + r.replay.size() - 8, 4);
+  last += 21600;
+  std::memcpy(r.replay.data() + r.replay.size() - 8, &last, 4);
+  std::memcpy(r.replay.data() + 44, &last, 4);
+  std::memcpy(&r.score, r.replay.data() + 20, 4);
+  std::memcpy(&r.level, r.replay.data() + 52, 4);
+  r.daytime.assign(r.replay.data() + 24, 19);
+  const server::ReplayVerdict rested = server::VerifyReplay(r, server::ReplayLimits{});
+  EXPECT_TRUE(rested.ok) << rested.reason;
+}
+
+TEST(ReplayLimits, NoInputAfterTheAllClear) {
+  // A move appended to the all-clear game long after the all-clear changes
+  // nothing the check compares, but would make the file a new game.
+  server::Registration r;
+  r.replay = ReadBinaryFile(GoldenReplays().back());
+  std::memcpy(&r.score, r.replay.data() + 20, 4);
+  std::memcpy(&r.level, r.replay.data() + 52, 4);
+  r.daytime.assign(r.replay.data() + 24, 19);
+  ASSERT_TRUE(server::VerifyReplay(r, server::ReplayLimits{}).ok);
+  std::string move = r.replay.substr(r.replay.size() - 12);
+  const int32_t frame = 20000, score = 59600680;  // the score before the bonuses
+  std::memcpy(move.data() + 4, &frame, 4);
+  std::memcpy(move.data() + 8, &score, 4);
+  move[0] = 1, move[1] = 0, move[2] = 0;
+  r.replay += move;
+  std::memcpy(r.replay.data() + 44, &frame, 4);
+  const server::ReplayVerdict appended = server::VerifyReplay(r, server::ReplayLimits{});
+  EXPECT_FALSE(appended.ok);
+  EXPECT_NE(appended.reason.find("after the all-clear"), std::string::npos) << appended.reason;
 }
 
 TEST(ReplayLimits, GameDigestIgnoresWhatTheSimulationIgnores) {

@@ -40,7 +40,7 @@ struct Games {
       names.push_back(path.substr(path.rfind('/') + 1));
     }
   }
-  // Game i: a lost golden game with its leaving click moved by a distinct amount.
+  // Game i: a lost golden game with its leaving click a distinct number of steps later.
   GameFields Fields(long i, char tag) const {
     const size_t g = static_cast<size_t>(i) % replays.size();
     const long k = i / static_cast<long>(replays.size());

@@ -176,10 +176,23 @@ TEST_P(Verdicts, RefusesTheSameGameAgainInAnyDisguise) {
   }
   EXPECT_EQ(VerdictOf(Register(live->port(), padded)), -1) << "same game, other padding";
 
+  GameFields moved = again;  // the leaving click moves the bar on the game-over screen
+  moved.data[moved.data.size() - 12] = 77;
+  EXPECT_EQ(VerdictOf(Register(live->port(), moved)), -1) << "same game, other last move";
+
   // A different game of the same score is a new registration.
   GameFields other = again;
   other.data = ReplayVariant(replay, 77);
   EXPECT_EQ(BodyOf(Register(live->port(), other)), "OK");
+
+  // That game again with a record that applies nothing (no move, no button)
+  // where its leaving click used to be: another file and trace, the same play.
+  GameFields idle = other;
+  std::string record = idle.data.substr(idle.data.size() - 12);
+  std::memcpy(record.data() + 4, replay.data() + replay.size() - 8, 4);
+  record[0] = record[1] = record[2] = 0;
+  idle.data.insert(idle.data.size() - 12, record);
+  EXPECT_EQ(VerdictOf(Register(live->port(), idle)), -1) << "same game, an empty record added";
 }
 
 TEST_P(Verdicts, OutOfRankWhenTheBoardIsFullOfBetterScores) {
