@@ -225,8 +225,14 @@ TEST(HttpFront, LimitsCountTheClientAddressBehindATrustedProxyToo) {
 // Every query fails, with words that must stay in the log.
 class BrokenStorage : public server::RankingStorage {
  public:
-  server::StoreResult Register(const server::Registration&, const std::array<uint8_t, 32>&, int,
+  bool Known(const server::Digest&) override {
+    throw server::StorageError("disk I/O error in /secret/ranking.sqlite");
+  }
+  server::StoreResult Register(const server::Registration&, const server::GameDigests&, int,
                                int64_t*) override {
+    throw server::StorageError("disk I/O error in /secret/ranking.sqlite");
+  }
+  std::optional<server::RankingRow> Remove(int64_t) override {
     throw server::StorageError("disk I/O error in /secret/ranking.sqlite");
   }
   std::vector<server::RankingRow> Top(int) override {

@@ -50,7 +50,8 @@ class PostgresRecovery : public ::testing::Test {
   }
   static StoreResult Register(server::RankingStorage& s, const server::Registration& r,
                               int64_t* id = nullptr) {
-    return s.Register(r, server::GameDigest(r.replay), 100, id);
+    const server::Digest d = server::GameDigest(r.replay);
+    return s.Register(r, server::GameDigests{d, d, d}, 100, id);
   }
   // What a restart of the database does to every open connection.
   void EndSessions() const {

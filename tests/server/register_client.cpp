@@ -162,7 +162,9 @@ int Hold(const std::string& url, const std::string& replayPath, const std::strin
                                   f.filename, f.data};
   try {
     auto storage = quadrel::server::OpenStorage(url, 1);
-    const auto stored = storage->Register(r, quadrel::server::GameDigest(r.replay), 1000000, nullptr);
+    const quadrel::server::Digest d = quadrel::server::GameDigest(r.replay);
+    const auto stored =
+        storage->Register(r, quadrel::server::GameDigests{d, d, d}, 1000000, nullptr);
     std::printf("%s\n", stored == quadrel::server::StoreResult::Stored ? "stored" : "refused");
     return 0;
   } catch (const std::exception& e) {
