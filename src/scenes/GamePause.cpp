@@ -23,9 +23,7 @@ bool GamePause::Pressed(const KeyboardState& keys, int code) const {
 
 void GamePause::TakeKeys(AppContext& ctx, const KeyboardState& keys) {
   held_ = paused_;
-  if (Pressed(keys, playerKey::M)) ChangeSound(true, 0);
-  if (Pressed(keys, playerKey::Plus) || Pressed(keys, playerKey::PadPlus)) ChangeSound(false, 1);
-  if (Pressed(keys, playerKey::Minus) || Pressed(keys, playerKey::PadMinus)) ChangeSound(false, -1);
+  if (TakeSoundKeys(s_.settings, keys, previous_)) SoundChanged();
 
   // A recorded game would lose its ball while the player is elsewhere; a
   // playback may run on.
@@ -69,15 +67,8 @@ void GamePause::Leave() {
   sound_.PauseAllSound(false);
 }
 
-void GamePause::ChangeSound(bool mute, int32_t step) {
-  PlayerSettings& settings = s_.settings;
-  if (mute) {
-    settings.muted = !settings.muted;
-  } else {
-    // Stepping the level also brings the sound back.
-    settings.volume = std::clamp(settings.volume + step, 0, kVolumeSteps);
-    settings.muted = false;
-  }
+void GamePause::SoundChanged() {
+  const PlayerSettings& settings = s_.settings;
   sound_.SetPlayerVolume(settings.volume, settings.muted);
   s_.saveSettings(settings);
   noticeUntil_ = s_.clock.Milliseconds() + kVolumeNoticeTime;

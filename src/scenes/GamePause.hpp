@@ -9,18 +9,9 @@
 
 #include "game/GameHud.hpp"
 #include "scenes/SceneServices.hpp"
+#include "scenes/SceneSetup.hpp"
 
 namespace quadrel {
-
-// Key codes of the player's controls (by key position, as every key code).
-namespace playerKey {
-constexpr int P = 0x19;
-constexpr int M = 0x32;
-constexpr int Minus = 0x0C;
-constexpr int Plus = 0x0D;  // the "=" key, "+" with Shift
-constexpr int PadMinus = 0x4A;
-constexpr int PadPlus = 0x4E;
-}  // namespace playerKey
 
 // A paused field is redrawn this often (milliseconds); a change redraws at once.
 constexpr uint32_t kPausedFramePeriod = 500;
@@ -57,7 +48,7 @@ class GamePause {
 
  private:
   bool Pressed(const KeyboardState& keys, int code) const;
-  void ChangeSound(bool mute, int32_t step);
+  void SoundChanged();
 
   SceneServices& s_;
   GameSound& sound_;
