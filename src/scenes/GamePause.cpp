@@ -10,6 +10,7 @@ void GamePause::Enter() {
   held_ = false;
   redraw_ = false;
   noticeShown_ = false;
+  pausedTime_ = 0;
   hadFocus_ = s_.window.HasFocus();
   // Keys still down from the previous scene are no press.
   std::fill(std::begin(previous_.keys), std::end(previous_.keys), uint8_t{0x80});
@@ -47,6 +48,7 @@ void GamePause::Pause() {
   paused_ = true;
   held_ = true;
   redraw_ = true;
+  pausedAt_ = s_.clock.Milliseconds();
   sound_.PauseAllSound(true);
   s_.window.ShowCursor(true);
 }
@@ -56,6 +58,7 @@ void GamePause::Resume(const AppContext& ctx) {
   paused_ = false;
   held_ = true;  // the step that resumes is no step of the game yet
   redraw_ = true;
+  pausedTime_ += s_.clock.Milliseconds() - pausedAt_;
   sound_.PauseAllSound(false);
   s_.window.ShowCursor(ctx.fullScreen == 0);
 }
@@ -76,6 +79,12 @@ void GamePause::SoundChanged() {
   redraw_ = true;
 }
 
+uint32_t GamePause::TakePausedTime() {
+  const uint32_t time = pausedTime_;
+  pausedTime_ = 0;
+  return time;
+}
+
 bool GamePause::DrawDue() {
   const uint32_t now = s_.clock.Milliseconds();
   if (!redraw_ && now - lastDraw_ < kPausedFramePeriod) return false;
@@ -86,9 +95,9 @@ bool GamePause::DrawDue() {
 
 void GamePause::Layout(HudLayout& out) {
   if (paused_) {
-    std::snprintf(out.AddShadowed(HudFont::Big, 320, 220, textFormat::Center, 0xFF96C8FF).text,
+    std::snprintf(out.AddShadowed(HudFont::Big, 320, kPauseBannerY, textFormat::Center, 0xFF96C8FF).text,
                   sizeof(HudText::text), "P A U S E");
-    std::snprintf(out.Add(HudFont::Small, 320, 260, textFormat::Center, 0xFFFFFF00).text,
+    std::snprintf(out.Add(HudFont::Small, 320, kPauseHintY, textFormat::Center, 0xFFFFFF00).text,
                   sizeof(HudText::text), "[ P ] to resume");
   }
   if (noticeShown_) {

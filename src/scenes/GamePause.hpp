@@ -19,6 +19,10 @@ constexpr uint32_t kPausedFramePeriod = 500;
 constexpr uint32_t kVolumeNoticeTime = 1000;
 // The frozen field is dimmed under the pause banner.
 constexpr uint32_t kPauseDimColour = 0x80000000;
+// The pause texts keep to a band of their own below every phase banner and
+// above the FPS line, so they never cover the game's own texts.
+constexpr int32_t kPauseBannerY = 380;
+constexpr int32_t kPauseHintY = 420;
 
 class GamePause {
  public:
@@ -42,6 +46,9 @@ class GamePause {
   bool Held() const { return held_; }
   // A held step draws after a change, else every kPausedFramePeriod.
   bool DrawDue();
+  // Milliseconds the pause that ended last lasted; 0 once taken, or when
+  // none has ended since.
+  uint32_t TakePausedTime();
   // "P A U S E" and its hint while paused; the sound level for a second
   // after a change.
   void Layout(HudLayout& out);
@@ -57,6 +64,8 @@ class GamePause {
   bool redraw_ = false;
   bool hadFocus_ = true;
   uint32_t lastDraw_ = 0;
+  uint32_t pausedAt_ = 0;
+  uint32_t pausedTime_ = 0;
   uint32_t noticeUntil_ = 0;
   bool noticeShown_ = false;
   KeyboardState previous_{};
