@@ -1,5 +1,6 @@
 #include "scenes/BackgroundWork.hpp"
 
+#include <exception>
 #include <system_error>
 #include <utility>
 
@@ -19,7 +20,13 @@ bool BackgroundWork::Start(Work work) {
   try {
     thread_ = std::thread([this, work = std::move(work)] {
       HoldReportsOnThisThread(&reports_);
-      const int32_t outcome = work(cancel_);
+      int32_t outcome = -1;
+      try {
+        outcome = work(cancel_);
+      } catch (const std::exception& e) {
+        // Thrown out of the thread it would end the program.
+        ShowDebugMessage(e.what());
+      }
       HoldReportsOnThisThread(nullptr);
       outcome_ = outcome;
       finished_.store(true, std::memory_order_release);

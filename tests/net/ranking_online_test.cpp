@@ -198,8 +198,8 @@ TEST_F(InFreshFolder, WithoutAServerTheSceneShowsErrorAndGoesOn) {
   EXPECT_EQ(visit.scene.step(), FinishStep);
 }
 
-// The window the loop reads: idles pass real time (a millisecond each) on the
-// scene's clock, and a close request is an event like the others.
+// The window the loop reads: idles pass the real time on to the scene's
+// clock, and a close request is an event like the others.
 struct RealTimeWindow final : app::WindowSystem {
   explicit RealTimeWindow(platform::FakeClock& c) : clock(c) {}
   bool PollEvent(app::WindowEvent& e) override {
@@ -211,9 +211,13 @@ struct RealTimeWindow final : app::WindowSystem {
   bool Minimised() override { return false; }
   void Idle() override {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    clock.Advance(1);
+    const auto now = std::chrono::steady_clock::now();
+    clock.Advance(static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count()));
+    last += std::chrono::duration_cast<std::chrono::milliseconds>(now - last);
   }
   platform::FakeClock& clock;
+  std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
   bool closeRequested = false;
 };
 
