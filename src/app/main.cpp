@@ -163,15 +163,20 @@ int main(int argc, char** argv) {
     services.saveSettings = [settingsPath](const PlayerSettings& s) {
       SavePlayerSettings(s, settingsPath);
     };
-    io::SetPlayerVolume(services.settings.volume, services.settings.muted);
+    services.applySound = [](const PlayerSettings& s) { io::SetPlayerVolume(s.volume, s.muted); };
+    services.applySound(services.settings);
     // The ranking server the player chose, once for the run.
     const RankingServerChoice server =
         ChooseRankingServer(std::getenv(kRankingServerVariable), rankingServer);
     if (!server.warning.empty()) std::fprintf(stderr, "%s\n", server.warning.c_str());
     services.registerOnline = [url = RankingUrl(server.server)](
                                   const RankingEntry& row, int32_t reachedLevel,
-                                  const ReplayStore& store) {
-      return RegisterOnline(http, url, RegistrationFormFor(row, reachedLevel, store));
+                                  const ReplayStore& store, const std::atomic<bool>& cancel) {
+      http.cancel = &cancel;
+      const int32_t outcome =
+          RegisterOnline(http, url, RegistrationFormFor(row, reachedLevel, store));
+      http.cancel = nullptr;
+      return outcome;
     };
 
     TitleScene title(services);

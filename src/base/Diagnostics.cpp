@@ -14,6 +14,7 @@ class StderrSink final : public MessageSink {
 
 StderrSink stderrSink;
 MessageSink* currentSink = &stderrSink;
+thread_local HeldReports* heldReports = nullptr;
 
 }  // namespace
 
@@ -43,6 +44,10 @@ std::string ReportLine(const std::string& caption, const std::string& text,
 namespace {
 
 void Report(const std::string& caption, const std::string& text, const std::string& file) {
+  if (heldReports) {
+    heldReports->reports.push_back(HeldReport{caption, text, file});
+    return;
+  }
   std::fprintf(stderr, "%s\n", ReportLine(caption, text, file).c_str());
   std::fflush(stderr);
   currentSink->ShowMessage(caption, file.empty() ? text : text + "\r\n" + file);
@@ -68,7 +73,18 @@ void ReportFatalError(const std::string& text, const char* unit, int line,
                       const std::string& file) {
   Report("Debug", text, file);
   Report("Error", FatalReportText(unit, line), "");
+  if (heldReports) {
+    if (heldReports->quitCode < 0) heldReports->quitCode = 1;
+    return;
+  }
   currentSink->RequestQuit(1);
+}
+
+void HoldReportsOnThisThread(HeldReports* into) { heldReports = into; }
+
+void ShowHeldReports(const HeldReports& held) {
+  for (const HeldReport& r : held.reports) Report(r.caption, r.text, r.file);
+  if (held.quitCode >= 0) currentSink->RequestQuit(held.quitCode);
 }
 
 }  // namespace quadrel

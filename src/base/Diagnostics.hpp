@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace quadrel {
 
@@ -33,5 +34,19 @@ std::string ReportLine(const std::string& caption, const std::string& text,
                        const std::string& file);
 // The fixed second text of a fatal report.
 std::string FatalReportText(const char* unit, int line);
+
+// Reports made on a worker thread wait for the thread that shows boxes.
+struct HeldReport {
+  std::string caption, text, file;
+};
+struct HeldReports {
+  std::vector<HeldReport> reports;
+  int quitCode = -1;  // a fatal report's quit request, -1 when none
+};
+// While into is set, reports made on the calling thread (and a fatal
+// report's quit request) are kept there instead of shown; nullptr ends that.
+void HoldReportsOnThisThread(HeldReports* into);
+// Shows held reports in their order as if made now, then passes the quit request on.
+void ShowHeldReports(const HeldReports& held);
 
 }  // namespace quadrel

@@ -27,6 +27,7 @@ namespace key {
 constexpr int Escape = 0x01;
 constexpr int Backspace = 0x0E;
 constexpr int Enter = 0x1C;
+constexpr int PadEnter = 0x9C;
 constexpr int LeftAlt = 0x38;
 constexpr int RightAlt = 0xB8;
 constexpr int Up = 0xC8;

@@ -14,8 +14,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "base/Diagnostics.hpp"
 
@@ -47,15 +52,25 @@ Clock::time_point DeadlineAfter(double seconds) {
                             std::chrono::duration<double>(seconds));
 }
 
+// How often a wait that can be cancelled looks at its flag.
+constexpr long long kCancelCheckMs = 50;
+
+bool Cancelled(const std::atomic<bool>* cancel) { return cancel && cancel->load(); }
+
 // Waits until the socket is ready for events or the deadline passes:
 // 1 ready (an error state also counts, the next call reports it), 0 time-out,
-// -1 failure of the wait itself.
-int WaitUntil(int fd, short events, Clock::time_point deadline) {
+// -1 failure of the wait itself or a cancelled exchange.
+int WaitUntil(int fd, short events, Clock::time_point deadline,
+              const std::atomic<bool>* cancel) {
   if (fd < 0) return -1;  // poll would skip it and just sleep
   for (;;) {
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (Cancelled(cancel)) return -1;
+    long long left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    left = std::max<long long>(left, 0);
+    if (cancel) left = std::min(left, kCancelCheckMs);
     pollfd entry{fd, events, 0};
-    int ready = ::poll(&entry, 1, static_cast<int>(std::max<long long>(left, 0)));
+    int ready = ::poll(&entry, 1, static_cast<int>(left));
     if (ready > 0) return (entry.revents & POLLNVAL) ? -1 : 1;
     if (ready == 0) {
       if (Clock::now() >= deadline) return 0;
@@ -65,8 +80,50 @@ int WaitUntil(int fd, short events, Clock::time_point deadline) {
   }
 }
 
-int WaitFor(int fd, short events, double seconds) {
-  return WaitUntil(fd, events, DeadlineAfter(seconds));
+int WaitFor(int fd, short events, double seconds, const std::atomic<bool>* cancel) {
+  return WaitUntil(fd, events, DeadlineAfter(seconds), cancel);
+}
+
+// One lookup on a detached thread: a resolver that hangs keeps only that
+// thread, which ends on its own when the resolver gives up.
+bool LookUpWithin(const Http::HostLookup& lookup, const std::string& host,
+                  std::vector<std::string>& out, double seconds,
+                  const std::atomic<bool>* cancel) {
+  struct Shared {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool found = false;
+    std::vector<std::string> texts;
+  };
+  auto shared = std::make_shared<Shared>();
+  try {
+    std::thread([shared, lookup, host] {
+      std::vector<std::string> texts;
+      bool found = false;
+      try {
+        found = lookup(host, texts);
+      } catch (...) {
+        found = false;
+      }
+      std::lock_guard<std::mutex> lock(shared->mutex);
+      shared->found = found;
+      shared->texts = std::move(texts);
+      shared->finished = true;
+      shared->done.notify_all();
+    }).detach();
+  } catch (const std::system_error&) {
+    return lookup(host, out);  // no thread to spare: look up here, unbounded
+  }
+  const Clock::time_point deadline = DeadlineAfter(seconds);
+  std::unique_lock<std::mutex> lock(shared->mutex);
+  while (!shared->finished && !Cancelled(cancel) && Clock::now() < deadline) {
+    shared->done.wait_until(
+        lock, std::min(deadline, Clock::now() + std::chrono::milliseconds(kCancelCheckMs)));
+  }
+  if (!shared->finished || !shared->found) return false;
+  out = std::move(shared->texts);
+  return true;
 }
 
 struct Candidate {
@@ -204,7 +261,7 @@ int32_t Http::Connect(const std::string& host, uint16_t port) {
   } else {
     ++lookupCount_;
     std::vector<std::string> texts;
-    if (lookup && lookup(host, texts)) {
+    if (lookup && LookUpWithin(lookup, host, texts, lookupTimeoutSeconds, cancel)) {
       for (const std::string& text : texts) {
         Candidate candidate;
         if (NumericAddress(text, port, candidate)) candidates.push_back(candidate);
@@ -228,7 +285,7 @@ int32_t Http::Connect(const std::string& host, uint16_t port) {
           0) {
         connected = true;
       } else if (errno == EINPROGRESS &&
-                 WaitFor(fd, POLLOUT, connectTimeoutSeconds) == 1) {
+                 WaitFor(fd, POLLOUT, connectTimeoutSeconds, cancel) == 1) {
         int error = 0;
         socklen_t size = sizeof error;
         connected = ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
@@ -246,7 +303,7 @@ int32_t Http::Connect(const std::string& host, uint16_t port) {
 }
 
 int32_t Http::Send(const void* bytes, size_t length, double timeoutSeconds) {
-  int ready = WaitFor(socket_, POLLOUT, timeoutSeconds);
+  int ready = WaitFor(socket_, POLLOUT, timeoutSeconds, cancel);
   Clock::time_point sendDeadline = DeadlineAfter(transferTimeoutSeconds);
   const auto* next = static_cast<const uint8_t*>(bytes);
   size_t left = length;
@@ -260,7 +317,7 @@ int32_t Http::Send(const void* bytes, size_t length, double timeoutSeconds) {
     } else if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       // The rest goes as the peer takes it, as long as it keeps taking it.
       ready = WaitUntil(socket_, POLLOUT,
-                        std::min(DeadlineAfter(progressTimeoutSeconds), sendDeadline));
+                        std::min(DeadlineAfter(progressTimeoutSeconds), sendDeadline), cancel);
     } else {
       ShowDebugMessage(std::to_string(sent < 0 ? errno : 0));
       ShowDebugMessage(kSendFailed);
@@ -285,7 +342,7 @@ int32_t Http::Receive(char* out, size_t capacity, double timeoutSeconds) {
     return kHttpFail;
   }
   out[0] = '\0';
-  int ready = WaitFor(socket_, POLLIN, timeoutSeconds);
+  int ready = WaitFor(socket_, POLLIN, timeoutSeconds, cancel);
   Clock::time_point replyDeadline = DeadlineAfter(transferTimeoutSeconds);
   size_t stored = 0;
   int32_t result = 0;
@@ -308,7 +365,7 @@ int32_t Http::Receive(char* out, size_t capacity, double timeoutSeconds) {
       continue;
     } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
       ready = WaitUntil(socket_, POLLIN,
-                        std::min(DeadlineAfter(progressTimeoutSeconds), replyDeadline));
+                        std::min(DeadlineAfter(progressTimeoutSeconds), replyDeadline), cancel);
     } else {
       ShowDebugMessage(kReceiveFailed);
       result = -1;

@@ -4,6 +4,7 @@
 // server costs seconds, not minutes; failures go to the user at once.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -77,8 +78,14 @@ class Http {
   size_t bodySize() const { return bodyLength_; }
   const uint8_t* body() const { return body_.get(); }
 
-  // getaddrinfo by default; tests give fixed answers.
+  // getaddrinfo by default; tests give fixed answers. It runs on a helper
+  // thread of its own, so that a resolver that never answers costs at most
+  // lookupTimeoutSeconds.
   HostLookup lookup;
+  double lookupTimeoutSeconds = 5.0;
+  // When set and raised (from another thread), every wait of the exchange
+  // ends within a few tens of milliseconds and the exchange fails.
+  const std::atomic<bool>* cancel = nullptr;
   // Bound of each connection attempt, per address.
   double connectTimeoutSeconds = 3.0;
   // Bound of any wait after the first, while a request is sent or a reply read.

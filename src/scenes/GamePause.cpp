@@ -10,6 +10,7 @@ void GamePause::Enter() {
   held_ = false;
   redraw_ = false;
   noticeShown_ = false;
+  pausedTime_ = 0;
   hadFocus_ = s_.window.HasFocus();
   // Keys still down from the previous scene are no press.
   std::fill(std::begin(previous_.keys), std::end(previous_.keys), uint8_t{0x80});
@@ -23,9 +24,7 @@ bool GamePause::Pressed(const KeyboardState& keys, int code) const {
 
 void GamePause::TakeKeys(AppContext& ctx, const KeyboardState& keys) {
   held_ = paused_;
-  if (Pressed(keys, playerKey::M)) ChangeSound(true, 0);
-  if (Pressed(keys, playerKey::Plus) || Pressed(keys, playerKey::PadPlus)) ChangeSound(false, 1);
-  if (Pressed(keys, playerKey::Minus) || Pressed(keys, playerKey::PadMinus)) ChangeSound(false, -1);
+  if (TakeSoundKeys(s_.settings, keys, previous_)) SoundChanged();
 
   // A recorded game would lose its ball while the player is elsewhere; a
   // playback may run on.
@@ -49,6 +48,7 @@ void GamePause::Pause() {
   paused_ = true;
   held_ = true;
   redraw_ = true;
+  pausedAt_ = s_.clock.Milliseconds();
   sound_.PauseAllSound(true);
   s_.window.ShowCursor(true);
 }
@@ -58,6 +58,7 @@ void GamePause::Resume(const AppContext& ctx) {
   paused_ = false;
   held_ = true;  // the step that resumes is no step of the game yet
   redraw_ = true;
+  pausedTime_ += s_.clock.Milliseconds() - pausedAt_;
   sound_.PauseAllSound(false);
   s_.window.ShowCursor(ctx.fullScreen == 0);
 }
@@ -69,20 +70,19 @@ void GamePause::Leave() {
   sound_.PauseAllSound(false);
 }
 
-void GamePause::ChangeSound(bool mute, int32_t step) {
-  PlayerSettings& settings = s_.settings;
-  if (mute) {
-    settings.muted = !settings.muted;
-  } else {
-    // Stepping the level also brings the sound back.
-    settings.volume = std::clamp(settings.volume + step, 0, kVolumeSteps);
-    settings.muted = false;
-  }
+void GamePause::SoundChanged() {
+  const PlayerSettings& settings = s_.settings;
   sound_.SetPlayerVolume(settings.volume, settings.muted);
   s_.saveSettings(settings);
   noticeUntil_ = s_.clock.Milliseconds() + kVolumeNoticeTime;
   noticeShown_ = true;
   redraw_ = true;
+}
+
+uint32_t GamePause::TakePausedTime() {
+  const uint32_t time = pausedTime_;
+  pausedTime_ = 0;
+  return time;
 }
 
 bool GamePause::DrawDue() {
@@ -95,9 +95,9 @@ bool GamePause::DrawDue() {
 
 void GamePause::Layout(HudLayout& out) {
   if (paused_) {
-    std::snprintf(out.AddShadowed(HudFont::Big, 320, 220, textFormat::Center, 0xFF96C8FF).text,
+    std::snprintf(out.AddShadowed(HudFont::Big, 320, kPauseBannerY, textFormat::Center, 0xFF96C8FF).text,
                   sizeof(HudText::text), "P A U S E");
-    std::snprintf(out.Add(HudFont::Small, 320, 260, textFormat::Center, 0xFFFFFF00).text,
+    std::snprintf(out.Add(HudFont::Small, 320, kPauseHintY, textFormat::Center, 0xFFFFFF00).text,
                   sizeof(HudText::text), "[ P ] to resume");
   }
   if (noticeShown_) {

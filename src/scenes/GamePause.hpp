@@ -9,18 +9,9 @@
 
 #include "game/GameHud.hpp"
 #include "scenes/SceneServices.hpp"
+#include "scenes/SceneSetup.hpp"
 
 namespace quadrel {
-
-// Key codes of the player's controls (by key position, as every key code).
-namespace playerKey {
-constexpr int P = 0x19;
-constexpr int M = 0x32;
-constexpr int Minus = 0x0C;
-constexpr int Plus = 0x0D;  // the "=" key, "+" with Shift
-constexpr int PadMinus = 0x4A;
-constexpr int PadPlus = 0x4E;
-}  // namespace playerKey
 
 // A paused field is redrawn this often (milliseconds); a change redraws at once.
 constexpr uint32_t kPausedFramePeriod = 500;
@@ -28,6 +19,10 @@ constexpr uint32_t kPausedFramePeriod = 500;
 constexpr uint32_t kVolumeNoticeTime = 1000;
 // The frozen field is dimmed under the pause banner.
 constexpr uint32_t kPauseDimColour = 0x80000000;
+// The pause texts keep to a band of their own below every phase banner and
+// above the FPS line, so they never cover the game's own texts.
+constexpr int32_t kPauseBannerY = 380;
+constexpr int32_t kPauseHintY = 420;
 
 class GamePause {
  public:
@@ -51,13 +46,16 @@ class GamePause {
   bool Held() const { return held_; }
   // A held step draws after a change, else every kPausedFramePeriod.
   bool DrawDue();
+  // Milliseconds the pause that ended last lasted; 0 once taken, or when
+  // none has ended since.
+  uint32_t TakePausedTime();
   // "P A U S E" and its hint while paused; the sound level for a second
   // after a change.
   void Layout(HudLayout& out);
 
  private:
   bool Pressed(const KeyboardState& keys, int code) const;
-  void ChangeSound(bool mute, int32_t step);
+  void SoundChanged();
 
   SceneServices& s_;
   GameSound& sound_;
@@ -66,6 +64,8 @@ class GamePause {
   bool redraw_ = false;
   bool hadFocus_ = true;
   uint32_t lastDraw_ = 0;
+  uint32_t pausedAt_ = 0;
+  uint32_t pausedTime_ = 0;
   uint32_t noticeUntil_ = 0;
   bool noticeShown_ = false;
   KeyboardState previous_{};

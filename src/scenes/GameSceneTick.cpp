@@ -93,6 +93,10 @@ void GameSceneTick::StepInput(AppContext& ctx) {
   s_.input.ReadMouse(stepMouse_);
   s_.input.ReadKeyboard(stepKeys_);
   pause_.TakeKeys(ctx, stepKeys_);
+  // The all-clear presentation waits on the millisecond clock: its waits
+  // stand still while paused, so its stages do not fire at once on resume.
+  if (const uint32_t paused = pause_.TakePausedTime(); paused != 0 && ctx.phase == AllClear)
+    game_.vars.bannerStageStart += paused;
   // A held step throws its mouse movement away: the bar stays where the
   // pause left it.
   if (pause_.Held()) HeldInput(ctx, stepKeys_);
@@ -207,10 +211,6 @@ void GameSceneTick::DrawContents(AppContext& ctx) {
     LayoutHud(ctx, game_.vars, game_.rng, s_.clock.Milliseconds(), hud_);
   }
   DrawTexts(hud_);
-  if (pause_.Paused()) s_.graphics.FadeQuad(kPauseDimColour);
-  layout_.count = 0;
-  pause_.Layout(layout_);
-  DrawTexts(layout_);
 }
 
 void GameSceneTick::Release(AppContext&) {
@@ -220,6 +220,11 @@ void GameSceneTick::Release(AppContext&) {
 }
 
 void GameSceneTick::DrawOverlay(AppContext& ctx) {
+  // Over the fade, so that a pause during a fade-in is readable too.
+  if (pause_.Paused()) s_.graphics.FadeQuad(kPauseDimColour);
+  layout_.count = 0;
+  pause_.Layout(layout_);
+  DrawTexts(layout_);
   layout_.count = 0;
   LayoutOverlay(ctx, layout_);
   DrawTexts(layout_);

@@ -41,6 +41,8 @@ bool Pressed(const KeyboardState& now, const KeyboardState& before, int code) {
   return IsDown(now.keys[code]) && !IsDown(before.keys[code]);
 }
 
+constexpr uint32_t kSendingColour = 0xC0FFFFFFu;
+
 }  // namespace
 
 RankingAnswer HitTestRankingAnswer(int32_t x, int32_t y) {
@@ -84,7 +86,9 @@ int32_t RankingScene::Initialise(AppContext& ctx) {
   std::memset(&keyboard_, 0, sizeof keyboard_);
   std::memset(&previousKeyboard_, 0x80, sizeof previousKeyboard_);
   std::memset(previousMouse_.rgbButtons, 0x80, sizeof previousMouse_.rgbButtons);
-  ShowCursorForStep(ctx);
+  // Every entry hides the cursor in full screen, the table alone too; the
+  // questions show it when they come.
+  s_.window.ShowCursor(ctx.fullScreen == 0);
   BeginFadeIn(clock_);
   return kOk;
 }
@@ -131,10 +135,24 @@ void RankingScene::AnswerClick(AppContext& ctx) {
     return;
   }
   const int32_t row = table_.newEntryIndex;
-  const int32_t outcome =
-      row >= 0 && row < kRankingRows
-          ? s_.registerOnline(table_.rows[row], ctx.reachedLevel, store_)
-          : -1;
+  if (row < 0 || row >= kRankingRows) {
+    ShowRegistrationOutcome(-1);
+    return;
+  }
+  // The exchange may take seconds: it runs beside the frame loop, which goes
+  // on drawing and answering the window.
+  const RankingEntry entry = table_.rows[row];
+  const int32_t level = ctx.reachedLevel;
+  sending_ = registration_.Start([this, entry, level](const std::atomic<bool>& cancel) {
+    return s_.registerOnline(entry, level, store_, cancel);
+  });
+  if (!sending_) {
+    const std::atomic<bool> never{false};
+    ShowRegistrationOutcome(s_.registerOnline(entry, level, store_, never));
+  }
+}
+
+void RankingScene::ShowRegistrationOutcome(int32_t outcome) {
   switch (outcome) {
     case 0:
       SetMessage("Complete !", kCompleteColour);
@@ -152,6 +170,13 @@ void RankingScene::AnswerClick(AppContext& ctx) {
 }
 
 void RankingScene::Input(AppContext& ctx) {
+  if (sending_) {
+    // The transport's messages show here, before the answer, as they were made.
+    if (const std::optional<int32_t> outcome = registration_.Collect()) {
+      sending_ = false;
+      ShowRegistrationOutcome(*outcome);
+    }
+  }
   s_.input.ReadMouse(mouse_);
   s_.input.ReadKeyboard(keyboard_);
   const uint8_t* keys = keyboard_.keys;
@@ -165,11 +190,14 @@ void RankingScene::Input(AppContext& ctx) {
       previousMouse_ = mouse_;
       return;
     }
-  } else if (step_ == NameEntryStep && Pressed(keyboard_, previousKeyboard_, key::Enter)) {
+  } else if (step_ == NameEntryStep && (Pressed(keyboard_, previousKeyboard_, key::Enter) ||
+                                        Pressed(keyboard_, previousKeyboard_, key::PadEnter))) {
     SaveRankingFile(table_, rankingPath_);  // a failure has shown its message
     step_ = AskSaveStep;
     s_.window.ShowCursor(true);
   }
+  // While a name is typed, M, - and + are letters.
+  if (step_ != NameEntryStep) TakeMenuSoundKeys(s_, keyboard_, previousKeyboard_);
   if (IsDown(mouse_.rgbButtons[0]) && !IsDown(previousMouse_.rgbButtons[0])) {
     if (step_ == TableOnlyStep) {
       step_ = LeaveStep;
@@ -287,7 +315,9 @@ void RankingScene::DrawContents(AppContext& ctx) {
   // Each test sees the step as the one before left it: a result that ends
   // here is followed by its question from the next frame on.
   if (step_ == AskRegisterStep) DrawQuestion("Regist Internet Ranking ?", ctx);
-  if (step_ == SaveResultStep || step_ == RegisterResultStep) {
+  if (step_ == RegisterResultStep && sending_) {
+    if (smallFont_) smallFont_->DrawText("Sending...", 320, 350, kTextCenter, kSendingColour);
+  } else if (step_ == SaveResultStep || step_ == RegisterResultStep) {
     if (messageTimer_ % 3 != 0 && largeFont_)
       largeFont_->DrawTextShadow(messageText_.c_str(), 320, 340, 3, kTextCenter, messageColour_,
                                  0xFF323232u);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ranking/RankingTable.hpp"
+#include "scenes/BackgroundWork.hpp"
 #include "scenes/FramedScene.hpp"
 #include "scenes/SceneServices.hpp"
 
@@ -59,6 +60,8 @@ class RankingScene final : public FramedScene {
   const std::string& messageText() const { return messageText_; }
   uint32_t messageColour() const { return messageColour_; }
   bool prepared() const { return prepared_; }
+  // The registration is on its way: "Sending..." shows where its answer will.
+  bool sending() const { return sending_; }
   int letterCount() const { return letterCount_; }
 
  private:
@@ -74,6 +77,7 @@ class RankingScene final : public FramedScene {
   void DrawAnswerButton(const char* text, int32_t x, int32_t y, int32_t halfWidth,
                         int32_t halfHeight, const AppContext& ctx);
   void SetMessage(const char* text, uint32_t colour);
+  void ShowRegistrationOutcome(int32_t outcome);
 
   SceneServices& s_;
   RankingTable& table_;
@@ -95,6 +99,9 @@ class RankingScene final : public FramedScene {
   KeyboardState keyboard_{}, previousKeyboard_{};
   render::Font* smallFont_ = nullptr;
   render::Font* largeFont_ = nullptr;
+  bool sending_ = false;
+  // Last, so that it is cancelled and joined before the rest goes.
+  BackgroundWork registration_;
 };
 
 }  // namespace quadrel

@@ -80,6 +80,7 @@ void ReplaySelectScene::ChangeMode(AppContext& ctx) {
 void ReplaySelectScene::Input(AppContext& ctx) {
   if (clock_.nextScene >= 0) return;
   if (ReadMenuInput(s_.input, mouse_, keyboard_, previousKeyboard_)) SwitchDisplayMode(ctx);
+  TakeMenuSoundKeys(s_, keyboard_, previousKeyboard_);
   if (IsDown(mouse_.rgbButtons[0]) && !IsDown(previousMouse_.rgbButtons[0])) {
     // The click's own position is the one the fade-out keeps lit.
     FreezePointer(ctx);

@@ -18,10 +18,9 @@ void RunSceneTick(Scene& scene, AppContext& ctx, const MillisecondClock& clock) 
                                                  static_cast<uint32_t>(ctx.secondBase));
       const int32_t behind = static_cast<int32_t>(since / c.stepLength);
       c.stepsThisSecond = std::max(c.stepsThisSecond + 1, behind + 1);
-      if (scene.HeldDrawDue()) {
-        scene.Draw(ctx);
-        ctx.drawnThisSecond += 1;
-      }
+      // A paused redraw is no frame of the game: the meter leaves it out.
+      scene.heldThisSecond_ = true;
+      if (scene.HeldDrawDue()) scene.Draw(ctx);
     } else {
       scene.Update(ctx);
       c.stepsThisSecond += 1;
@@ -35,7 +34,8 @@ void RunSceneTick(Scene& scene, AppContext& ctx, const MillisecondClock& clock) 
   const int32_t elapsed = static_cast<int32_t>(t - static_cast<uint32_t>(ctx.secondBase));
   ctx.now = static_cast<int32_t>(t);
   if (elapsed >= 1000) {
-    ctx.fps = ctx.drawnThisSecond / (elapsed / 1000.0);
+    if (!scene.heldThisSecond_) ctx.fps = ctx.drawnThisSecond / (elapsed / 1000.0);
+    scene.heldThisSecond_ = false;
     ctx.secondBase = static_cast<int32_t>(t);
     ctx.drawnThisSecond = 0;
     c.stepsThisSecond = 0;

@@ -33,6 +33,11 @@ class Scene {
   // update, no frame counted, and a draw only when HeldDrawDue says so.
   virtual bool HoldsStep() const { return false; }
   virtual bool HeldDrawDue() { return true; }
+
+ private:
+  friend void RunSceneTick(Scene&, AppContext&, const MillisecondClock&);
+  // A second with held steps keeps the last FPS reading.
+  bool heldThisSecond_ = false;
 };
 
 // One pass of the loop for the current scene: at most one update step, a draw

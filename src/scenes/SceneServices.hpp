@@ -3,6 +3,7 @@
 // program passes the SDL and OpenGL services, tests the headless ones.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -41,13 +42,18 @@ struct SceneServices {
   // Calendar time for the ranking's time stamps.
   std::function<std::time_t()> calendarNow = [] { return std::time(nullptr); };
   // Sends a new row with the game's level and replay to the internet ranking:
-  // 0 accepted, -1 failed, -2 out of rank, -3 bad version. Until the program
-  // wires the network in, every registration fails.
-  std::function<int32_t(const RankingEntry& row, int32_t reachedLevel, const ReplayStore& store)>
-      registerOnline = [](const RankingEntry&, int32_t, const ReplayStore&) { return -1; };
+  // 0 accepted, -1 failed, -2 out of rank, -3 bad version. It runs on a worker
+  // thread while the store stays untouched, and gives up once cancel is
+  // raised. Until the program wires the network in, every registration fails.
+  std::function<int32_t(const RankingEntry& row, int32_t reachedLevel, const ReplayStore& store,
+                        const std::atomic<bool>& cancel)>
+      registerOnline = [](const RankingEntry&, int32_t, const ReplayStore&,
+                          const std::atomic<bool>&) { return -1; };
   // The player's sound settings as read at start; saveSettings keeps a change.
   PlayerSettings settings{};
   std::function<void(const PlayerSettings&)> saveSettings = [](const PlayerSettings&) {};
+  // Puts a changed sound level or mute into effect (the menus' M, - and +).
+  std::function<void(const PlayerSettings&)> applySound = [](const PlayerSettings&) {};
 };
 
 }  // namespace quadrel

@@ -1,5 +1,7 @@
 #include "scenes/SceneSetup.hpp"
 
+#include <algorithm>
+
 #include "scenes/FramedScene.hpp"
 
 namespace quadrel {
@@ -39,6 +41,32 @@ bool ReadMenuInput(GameInputDevice& input, MouseState& mouse, KeyboardState& key
   input.ReadMouse(mouse);
   input.ReadKeyboard(keyboard);
   return AltEnterDown(keyboard) && !AltEnterDown(previousKeyboard);
+}
+
+bool TakeSoundKeys(PlayerSettings& settings, const KeyboardState& now,
+                   const KeyboardState& before) {
+  auto pressed = [&](int code) { return IsDown(now.keys[code]) && !IsDown(before.keys[code]); };
+  bool changed = false;
+  if (pressed(playerKey::M)) {
+    settings.muted = !settings.muted;
+    changed = true;
+  }
+  for (const auto& [code, step] : {std::pair{playerKey::Plus, 1}, std::pair{playerKey::PadPlus, 1},
+                                   std::pair{playerKey::Minus, -1},
+                                   std::pair{playerKey::PadMinus, -1}}) {
+    if (!pressed(code)) continue;
+    settings.volume = std::clamp(settings.volume + step, 0, kVolumeSteps);
+    settings.muted = false;
+    changed = true;
+  }
+  return changed;
+}
+
+void TakeMenuSoundKeys(SceneServices& services, const KeyboardState& now,
+                       const KeyboardState& before) {
+  if (!TakeSoundKeys(services.settings, now, before)) return;
+  services.applySound(services.settings);
+  services.saveSettings(services.settings);
 }
 
 }  // namespace quadrel

@@ -4,9 +4,29 @@
 #pragma once
 
 #include "base/GamePorts.hpp"
+#include "files/PlayerSettings.hpp"
 #include "platform/render/Graphics.hpp"
+#include "scenes/SceneServices.hpp"
 
 namespace quadrel {
+
+// Key codes of the player's controls (by key position, as every key code).
+namespace playerKey {
+constexpr int P = 0x19;
+constexpr int M = 0x32;
+constexpr int Minus = 0x0C;
+constexpr int Plus = 0x0D;  // the "=" key, "+" with Shift
+constexpr int PadMinus = 0x4A;
+constexpr int PadPlus = 0x4E;
+}  // namespace playerKey
+
+// M mutes or unmutes, - and + step the level (and bring the sound back);
+// only keys that went down since before count. True when settings changed.
+bool TakeSoundKeys(PlayerSettings& settings, const KeyboardState& now,
+                   const KeyboardState& before);
+// The menus' sound keys: a change is put into effect and kept.
+void TakeMenuSoundKeys(SceneServices& services, const KeyboardState& now,
+                       const KeyboardState& before);
 
 void LoadSceneView(render::Graphics& g, render::ColourValue shadowColour);
 

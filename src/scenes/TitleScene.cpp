@@ -92,6 +92,7 @@ void TitleScene::ChangeMode(AppContext& ctx) {
 void TitleScene::Input(AppContext& ctx) {
   if (clock_.nextScene >= 0) return;
   if (ReadMenuInput(s_.input, mouse_, keyboard_, previousKeyboard_)) SwitchDisplayMode(ctx);
+  TakeMenuSoundKeys(s_, keyboard_, previousKeyboard_);
   if (IsDown(mouse_.rgbButtons[0]) && !IsDown(previousMouse_.rgbButtons[0])) {
     switch (HitTestTitleButtons(ctx.mouseX, ctx.mouseY)) {
       case StartButton:

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "LoopbackServer.hpp"
@@ -291,6 +292,23 @@ TEST(HttpTransport, FailedLookup) {
   http.lookup = [](const std::string&, std::vector<std::string>&) { return false; };
   char reply[64];
   http.Get("http://nowhere.test/", reply, sizeof reply);
+  EXPECT_EQ(log.shown, (Strings{"Error: ホストアドレス取得失敗", "サーバー接続失敗"}));
+  EXPECT_FALSE(http.lastExchangeComplete());
+}
+
+TEST(HttpTransport, ALookupThatHangsFailsAfterItsBound) {
+  MessageLog log;
+  Http http;
+  http.lookupTimeoutSeconds = 0.3;
+  http.lookup = [](const std::string&, std::vector<std::string>& out) {
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    out = {"127.0.0.1"};
+    return true;
+  };
+  char reply[64];
+  const auto start = std::chrono::steady_clock::now();
+  http.Get("http://hanging.test/", reply, sizeof reply);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_EQ(log.shown, (Strings{"Error: ホストアドレス取得失敗", "サーバー接続失敗"}));
   EXPECT_FALSE(http.lastExchangeComplete());
 }

@@ -3,11 +3,16 @@
 // row and the replay, and each verdict (or no server) shows its message.
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <thread>
 
 #include "LoopbackServer.hpp"
 #include "MessageLog.hpp"
 #include "SceneRig.hpp"
+#include "app/Shell.hpp"
 #include "net/Registration.hpp"
 #include "scenes/RankingScene.hpp"
 
@@ -37,7 +42,9 @@ struct Visit {
 
   explicit Visit(const std::string& url) {
     rig.services.registerOnline = [this, url](const RankingEntry& row, int32_t level,
-                                              const ReplayStore& store) {
+                                              const ReplayStore& store,
+                                              const std::atomic<bool>& cancel) {
+      http.cancel = &cancel;
       return RegisterOnline(http, url, RegistrationFormFor(row, level, store));
     };
     std::tm end{};
@@ -99,6 +106,14 @@ struct Visit {
     Click(220, 410);
     ASSERT_EQ(scene.step(), RegisterResultStep);
   }
+  // Ticks until the answer is in.
+  void AwaitAnswer() {
+    for (int i = 0; i < 20000 && scene.sending(); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      Tick();
+    }
+    ASSERT_FALSE(scene.sending());
+  }
 };
 
 class InFreshFolder : public ::testing::Test {
@@ -122,6 +137,7 @@ TEST_F(InFreshFolder, RegistrationSendsTheNewRowAndTheReplay) {
   MessageLog log;
   Visit visit(server.Url(kPath));
   visit.AnswerYes();
+  visit.AwaitAnswer();
   EXPECT_EQ(visit.scene.messageText(), "Complete !");
 
   const ReplayStore& store = visit.rig.store;
@@ -158,6 +174,8 @@ TEST_F(InFreshFolder, EachVerdictOfTheServerShowsItsMessage) {
     MessageLog log;
     Visit visit(server.Url(kPath));
     visit.AnswerYes();
+    visit.AwaitAnswer();
+    visit.Tick();
     EXPECT_EQ(visit.scene.messageText(), c.text);
     EXPECT_EQ(visit.scene.messageColour(), c.colour);
     char drawn[96];
@@ -173,10 +191,61 @@ TEST_F(InFreshFolder, WithoutAServerTheSceneShowsErrorAndGoesOn) {
   MessageLog log;
   Visit visit("http://127.0.0.1:" + std::to_string(UnusedPort()) + kPath);
   visit.AnswerYes();
+  visit.AwaitAnswer();
   EXPECT_EQ(visit.scene.messageText(), "ERROR");
   EXPECT_EQ(log.shown, (std::vector<std::string>{"Error: サーバーへの接続失敗", "サーバー接続失敗"}));
   for (int i = 0; i < 100 && visit.scene.step() == RegisterResultStep; ++i) visit.Tick();
   EXPECT_EQ(visit.scene.step(), FinishStep);
+}
+
+// The window the loop reads: idles pass the real time on to the scene's
+// clock, and a close request is an event like the others.
+struct RealTimeWindow final : app::WindowSystem {
+  explicit RealTimeWindow(platform::FakeClock& c) : clock(c) {}
+  bool PollEvent(app::WindowEvent& e) override {
+    if (!closeRequested) return false;
+    e = app::WindowEvent{app::WindowEvent::Quit};
+    closeRequested = false;
+    return true;
+  }
+  bool Minimised() override { return false; }
+  void Idle() override {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const auto now = std::chrono::steady_clock::now();
+    clock.Advance(static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count()));
+    last += std::chrono::duration_cast<std::chrono::milliseconds>(now - last);
+  }
+  platform::FakeClock& clock;
+  std::chrono::steady_clock::time_point last = std::chrono::steady_clock::now();
+  bool closeRequested = false;
+};
+
+TEST_F(InFreshFolder, ATricklingServerStopsNeitherTheFramesNorTheClose) {
+  using Clock = std::chrono::steady_clock;
+  LoopbackServer server(Mode::Trickle, "HTTP/1.0 200 OK\r\n\r\n0");
+  MessageLog log;
+  auto visit = std::make_unique<Visit>(server.Url(kPath));
+  visit->AnswerYes();
+  ASSERT_TRUE(visit->scene.sending());
+  RealTimeWindow window(visit->rig.clock);
+  app::Shell shell(visit->ctx, window, visit->rig.clock, {nullptr, nullptr, &visit->scene, nullptr});
+  const Clock::time_point start = Clock::now();
+  while (Clock::now() - start < std::chrono::seconds(1)) ASSERT_TRUE(shell.Pass());
+  // About 60 frames a second, each with the quiet notice where the answer will show.
+  const int frames = visit->rig.Count("DrawText(\"Sending...\",320,350,1,");
+  std::printf("frames drawn while sending, in 1 s: %d\n", frames);
+  EXPECT_GE(frames, 30);
+  EXPECT_TRUE(visit->scene.sending());
+
+  window.closeRequested = true;
+  const Clock::time_point close = Clock::now();
+  EXPECT_FALSE(shell.Pass());
+  visit.reset();  // the program lets go of its scenes: the exchange is cancelled
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - close);
+  std::printf("close answered in %lld ms\n", static_cast<long long>(took.count()));
+  EXPECT_LT(took, std::chrono::seconds(1));
+  EXPECT_TRUE(log.shown.empty());  // a cancelled exchange reports nothing
 }
 
 }  // namespace

@@ -288,11 +288,13 @@ TEST(Pause, BackspaceStillLeavesAndAltEnterKeepsTheCursorFree) {
   EXPECT_FALSE(r.scene.pause().Paused());
 }
 
-TEST(Pause, APausedFieldIsDrawnFrozenAFewTimesASecondUnderItsBanner) {
+TEST(Pause, APausedFieldIsDrawnFrozenAFewTimesASecondWithItsBannerInABandOfItsOwn) {
   Rig r;
   r.Enter();
   r.Launch();
   for (int i = 0; i < 5; ++i) r.Tick();
+  const double fps = r.ctx.fps;
+  ASSERT_GT(fps, 30.0);
   r.Tap(playerKey::P);
   const uint32_t rng = r.rng.State();
   r.StartLog();
@@ -304,19 +306,44 @@ TEST(Pause, APausedFieldIsDrawnFrozenAFewTimesASecondUnderItsBanner) {
   EXPECT_GE(frames, 3);  // every half second
   EXPECT_LE(frames, 5);
   EXPECT_EQ(r.rng.State(), rng);  // the juggling count does not shake
-  auto at = [&](const std::string& text) {
-    for (size_t i = 0; i < lines.size(); ++i)
-      if (lines[i].find(text) != std::string::npos) return static_cast<int>(i);
-    return -1;
-  };
-  const int score = at("\"00000000\"");
-  const int dim = at("FadeQuad(0x80000000)");
-  const int banner = at("DrawTextShadow(\"P A U S E\",320,220,3,1,0xFF96C8FF,0xFF323232)");
-  const int hint = at("DrawText(\"[ P ] to resume\",320,260,1,0xFFFFFF00)");
+  EXPECT_EQ(r.ctx.fps, fps);      // paused redraws are no frames
+  const int score = r.Find("\"00000000\"");
+  const int dim = r.Find("FadeQuad(0x80000000)");
+  const int banner = r.Find("DrawTextShadow(\"P A U S E\",320,380,3,1,0xFF96C8FF,0xFF323232)");
+  const int hint = r.Find("DrawText(\"[ P ] to resume\",320,420,1,0xFFFFFF00)");
   ASSERT_GE(score, 0);
   EXPECT_GT(dim, score);
   EXPECT_GT(banner, dim);
   EXPECT_GT(hint, banner);
+}
+
+TEST(Pause, APauseDuringTheFadeInIsDrawnOverTheFade) {
+  Rig r;
+  ASSERT_EQ(r.scene.Initialise(r.ctx), 0);
+  r.Tick();
+  ASSERT_NE(r.game.vars.clock.nextScene, kFadeIdle);
+  r.StartLog();
+  r.Tap(playerKey::P);
+  ASSERT_TRUE(r.scene.pause().Paused());
+  const int fade = r.Find("FadeQuad(");
+  const int dim = r.Find("FadeQuad(0x80000000)");
+  ASSERT_GE(fade, 0);
+  EXPECT_GT(dim, fade);  // the first quad is the fade, the dim comes after it
+  EXPECT_GT(r.Find("\"P A U S E\",320,380"), dim);
+}
+
+TEST(Pause, TheAllClearWaitsStandStillWhilePaused) {
+  Rig r;
+  r.Enter();
+  r.ctx.phase = AllClear;
+  r.game.vars.bannerStageStart = r.clock.Peek();
+  const uint32_t start = r.game.vars.bannerStageStart;
+  r.Tap(playerKey::P);
+  const uint32_t pausedAt = r.clock.Peek();
+  for (int i = 0; i < 180; ++i) r.Tick();  // three seconds: every wait would be over
+  r.Tap(playerKey::P);
+  ASSERT_FALSE(r.scene.pause().Paused());
+  EXPECT_EQ(r.game.vars.bannerStageStart, start + (r.clock.Peek() - pausedAt));
 }
 
 TEST(SoundControls, MinusPlusAndMuteReachTheSoundServiceAndTheSettings) {

@@ -1,15 +1,17 @@
 // Pictures of the real scenes with the game's own assets, drawn through
 // OpenGL on a private Xvfb display and kept as PNG files for people to look
 // at: the title, the level banner, play with two balls, an option bar and a
-// falling item, the game-over screen, a paused game, a replay in playback, the ranking's
-// name entry, its question to save the replay and its table alone, and the
-// replay list with readable and unreadable rows.
+// falling item, the game-over screen, a paused game in every phase, a replay in
+// playback, the ranking's name entry, its question to save the replay, its
+// registration on the way and its table alone, and the replay list with
+// readable and unreadable rows.
 #include <SDL.h>
 #include <stb_image_write.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "SceneRig.hpp"
 #include "XvfbDisplay.hpp"
@@ -158,6 +160,21 @@ class Screenshots : public ::testing::Test {
     RankingFrames(1);
   }
 
+  // P pressed after a drawn frame; the paused picture kept as NAME.png, with
+  // the pause in its own band, readable.
+  void PauseAndKeep(const std::string& name) {
+    Rig& r = *rig_;
+    r.Draw();  // the last frame before the pause
+    r.input.keys.keys[playerKey::P] = 0x80;
+    r.gameScene.StepInput(r.ctx);
+    r.input.keys.keys[playerKey::P] = 0;
+    ASSERT_TRUE(r.gameScene.pause().Paused());
+    r.Draw();
+    Keep(name);
+    EXPECT_GT(Near(200, 375, 440, 415, Rgb{150, 200, 255}, 90), 300);  // "P A U S E"
+    EXPECT_GT(Near(240, 418, 400, 442, Rgb{255, 255, 0}, 90), 100);    // "[ P ] to resume"
+  }
+
   SDL_Window* window_ = nullptr;
   std::unique_ptr<render::GlGraphics> graphics_;
   std::unique_ptr<Rig> rig_;
@@ -186,6 +203,34 @@ TEST_F(Screenshots, LevelIntroOfTheFirstLevel) {
   Keep("level_intro");
   EXPECT_GT(Near(200, 220, 440, 255, Rgb{150, 255, 100}, 90), 300);  // "L E V E L  1"
   EXPECT_GT(Near(0, 0, 180, 32, Rgb{0, 150, 255}, 90), 150);         // the score
+  PauseAndKeep("paused_level_intro");
+  EXPECT_GT(Near(200, 220, 440, 255, Rgb{75, 128, 50}, 60), 300);  // the banner, dimmed
+}
+
+TEST_F(Screenshots, PausedDuringTheFadeIn) {
+  Rig& r = *rig_;
+  r.ctx.replayMode = Recording;
+  ASSERT_EQ(r.EnterGame(), 0);
+  for (int i = 0; i < 4; ++i) r.GameFrame();
+  ASSERT_GT(r.game.vars.clock.fadeAlpha, 200);
+  PauseAndKeep("paused_fade_in");
+}
+
+TEST_F(Screenshots, PausedAllClear) {
+  Rig& r = *rig_;
+  r.ctx.replayMode = Recording;
+  ASSERT_EQ(r.EnterGame(), 0);
+  while (r.ctx.phase == LevelIntro || r.game.vars.clock.fadeAlpha != 0) r.GameFrame();
+  r.ctx.phase = AllClear;
+  r.game.vars.levelClearBonus = 5000000;
+  r.game.vars.ballBonus = 3000000;
+  // The presentation moves on drawn frames and the millisecond clock.
+  while (!(r.game.vars.bannerStage & 32)) {
+    r.GameFrame();
+    r.Draw();
+  }
+  PauseAndKeep("paused_all_clear");
+  EXPECT_GT(Near(150, 70, 490, 150, Rgb{128, 110, 100}, 60), 300);  // "CONGRATULATIONS !", dimmed
 }
 
 TEST_F(Screenshots, PlayWithTwoBallsAnOptionBarAndAFallingItem) {
@@ -229,6 +274,8 @@ TEST_F(Screenshots, GameOver) {
   r.Draw();
   Keep("game_over");
   EXPECT_GT(Near(180, 220, 460, 255, Rgb{150, 100, 255}, 90), 300);  // "G A M E   O V E R"
+  PauseAndKeep("paused_game_over");
+  EXPECT_GT(Near(180, 220, 460, 255, Rgb{75, 50, 128}, 60), 300);  // the banner, dimmed
 }
 
 TEST_F(Screenshots, PausedGameWithTheSoundLevelShown) {
@@ -251,8 +298,8 @@ TEST_F(Screenshots, PausedGameWithTheSoundLevelShown) {
   r.gameScene.StepInput(r.ctx);
   r.Draw();
   Keep("paused");
-  EXPECT_GT(Near(200, 215, 440, 255, Rgb{150, 200, 255}, 90), 300);  // "P A U S E"
-  EXPECT_GT(Near(240, 258, 400, 282, Rgb{255, 255, 0}, 90), 100);    // "[ P ] to resume"
+  EXPECT_GT(Near(200, 375, 440, 415, Rgb{150, 200, 255}, 90), 300);  // "P A U S E"
+  EXPECT_GT(Near(240, 418, 400, 442, Rgb{255, 255, 0}, 90), 100);    // "[ P ] to resume"
   EXPECT_GT(Near(250, 2, 390, 26, Rgb{255, 255, 0}, 90), 60);        // "VOLUME 9 / 10"
   EXPECT_GT(Near(0, 0, 180, 32, Rgb{0, 75, 128}, 60), 50);           // the score, dimmed
 }
@@ -343,6 +390,35 @@ TEST_F(Screenshots, RankingSaveReplayQuestion) {
   Keep("ranking_save_question");
   EXPECT_GT(Near(100, 320, 540, 370, Rgb{255, 255, 0}, 80), 300);  // "Save Replay Data ?"
   EXPECT_GT(Near(190, 390, 250, 430, Rgb{255, 255, 0}, 80), 60);   // the lit Yes
+}
+
+TEST_F(Screenshots, RankingWhileTheRegistrationIsSent) {
+  Rig& r = *rig_;
+  // A server that does not answer until the scene lets go of it.
+  r.services.registerOnline = [](const RankingEntry&, int32_t, const ReplayStore&,
+                                 const std::atomic<bool>& cancel) {
+    while (!cancel) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return -1;
+  };
+  EnterRanking(4321000);
+  for (int code : {0x1E, 0x2E, 0x12}) RankingKey(code);  // a c e
+  RankingKey(0x1C);                                       // Enter
+  r.ctx.mouseX = 420;
+  r.ctx.mouseY = 410;
+  r.input.Button(true);
+  RankingFrames(1);  // No to the replay
+  r.input.Button(false);
+  RankingFrames(40);
+  ASSERT_EQ(r.ranking.step(), AskRegisterStep);
+  r.ctx.mouseX = 220;
+  r.input.Button(true);
+  RankingFrames(1);  // Yes
+  r.input.Button(false);
+  RankingFrames(20);
+  ASSERT_TRUE(r.ranking.sending());
+  Keep("ranking_sending");
+  EXPECT_GT(Near(260, 345, 380, 375, Rgb{200, 200, 215}, 100), 40);  // "Sending...", quiet
+  EXPECT_EQ(Near(100, 320, 540, 370, Rgb{255, 255, 0}, 80), 0);     // the question is gone
 }
 
 TEST_F(Screenshots, RankingTableAlone) {

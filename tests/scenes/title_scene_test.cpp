@@ -1,5 +1,6 @@
 // The title: idle hand-over, choices, hover edges, clicks and the pulse.
 #include "SceneRig.hpp"
+#include "scenes/SceneSetup.hpp"
 
 namespace quadrel::test {
 namespace {
@@ -33,6 +34,25 @@ TEST_F(TitleTest, FirstTickCreatesTheDevicesOnceAndShowsTheCursor) {
   EXPECT_TRUE(fresh.window.visible);
   EXPECT_EQ(fresh.title.Clock().fadeAlpha, 254);
   EXPECT_EQ(fresh.graphics.Background(), "./texture/title.dds");
+}
+
+TEST_F(TitleTest, TheSoundKeysWorkOnTheTitleAndAreKept) {
+  std::vector<PlayerSettings> applied, saved;
+  rig.services.applySound = [&](const PlayerSettings& s) { applied.push_back(s); };
+  rig.services.saveSettings = [&](const PlayerSettings& s) { saved.push_back(s); };
+  for (int code : {playerKey::M, playerKey::PadMinus, playerKey::Plus}) {
+    rig.input.keys.keys[code] = 0;
+    title.Input(ctx);
+    rig.input.keys.keys[code] = 0x80;
+    title.Input(ctx);
+    title.Input(ctx);  // held: no second press
+  }
+  ASSERT_EQ(saved.size(), 3u);
+  EXPECT_TRUE(saved[0].muted);
+  EXPECT_EQ(saved[1].volume, kVolumeSteps - 1);
+  EXPECT_FALSE(saved[1].muted);  // a step brings the sound back
+  EXPECT_EQ(saved[2].volume, kVolumeSteps);
+  EXPECT_EQ(applied.size(), saved.size());
 }
 
 TEST_F(TitleTest, NineHundredIdleStepsHandOverToTheRanking) {
