@@ -17,6 +17,7 @@
 #include "app/SdlWindowSystem.hpp"
 #include "app/Shell.hpp"
 #include "app/SingleInstance.hpp"
+#include "base/Translate.hpp"
 #include "files/GamePaths.hpp"
 #include "files/PlayerSettings.hpp"
 #include "files/SafeFile.hpp"
@@ -57,6 +58,10 @@ int Usage(const char* program) {
 int main(int argc, char** argv) {
   using namespace quadrel;
   files::IgnoreFileSizeSignal();  // a full disk or ulimit -f fails a write, not the game
+  // The player's language first: every report after this speaks it.
+  StartTranslation(files::FindLocaleFolder(files::ProgramFolder(argv[0]), std::getenv("QUADREL_DATA_DIR"),
+                                           QUADREL_LOCALE_FROM_BIN).string(),
+                   LanguageFromEnvironment());
   if (argc > 2) return Usage(argv[0]);
   std::string startupReplay;
   if (argc == 2) {
@@ -69,7 +74,7 @@ int main(int argc, char** argv) {
     if (ec || !entry.valid) {
       const bool opened = !ec && entry.status != ReplayReadStatus::CannotOpen;
       std::fprintf(stderr, "Quadrel: %s: %s\n", argv[1],
-                   opened ? "not a replay of this game" : "cannot be opened");
+                   opened ? Tr("not a replay of this game") : Tr("cannot be opened"));
       return 1;
     }
     startupReplay = path.string();

@@ -16,6 +16,6 @@ std::string FindFaceFor(const std::string& text, int* index = nullptr);
 // Shows the box and waits (without spinning) until it is closed by the OK
 // button, Enter, Escape, Space or the window's close button. False when it
 // could not be shown (no video, no face, no window); nothing is shown then.
-bool ShowTextMessageBox(const std::string& caption, const std::string& text, bool warning);
+bool ShowTextMessageBox(const std::string& title, const std::string& text, bool warning);
 
 }  // namespace quadrel::io
