@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "base/Translate.hpp"
 
@@ -60,7 +62,11 @@ void ShowDebugMessage(const std::string& text, const std::string& file) {
 std::string FatalReportText(const char* unit, const std::string& file) {
   std::string text = Tr("An error occurred, so Quadrel will close.");
   if (!file.empty()) {
-    text += "\r\n" + Tr("File: %s", file);
+    // The full path, so the player can find the file (the game runs in its
+    // data folder, which the relative path would not name).
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(file, ec);
+    text += "\r\n" + Tr("File: %s", ec ? file : full.lexically_normal().string());
     text += "\r\n";
     text += Tr("Reinstall Quadrel to restore its missing or damaged files, then start it again.");
   } else if (unit && std::strcmp(unit, "Direct3D") == 0) {
@@ -74,7 +80,7 @@ std::string FatalReportText(const char* unit, const std::string& file) {
 }
 
 std::string BoxTitle(const std::string& caption) {
-  return caption == "Error" ? Tr("Quadrel - Error") : Tr("Quadrel");
+  return caption == "Error" ? Tr("Quadrel - Error") : Tr("Quadrel - Notice");
 }
 
 void ReportFatalError(const std::string& text, const char* unit, int,

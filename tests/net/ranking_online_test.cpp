@@ -174,7 +174,7 @@ TEST_F(InFreshFolder, WithoutAServerTheSceneShowsErrorAndGoesOn) {
   Visit visit("http://127.0.0.1:" + std::to_string(UnusedPort()) + kPath);
   visit.AnswerYes();
   EXPECT_EQ(visit.scene.messageText(), "ERROR");
-  EXPECT_EQ(log.shown, (std::vector<std::string>{"Error: サーバーへの接続失敗", "サーバー接続失敗"}));
+  EXPECT_EQ(log.shown, (std::vector<std::string>{"Error: could not connect to the ranking server.", "Could not reach the ranking server."}));
   for (int i = 0; i < 100 && visit.scene.step() == RegisterResultStep; ++i) visit.Tick();
   EXPECT_EQ(visit.scene.step(), FinishStep);
 }
