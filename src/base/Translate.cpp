@@ -14,7 +14,9 @@
 namespace quadrel {
 namespace {
 
+#if QUADREL_GETTEXT
 constexpr char kDomain[] = "quadrel";
+#endif
 Language current = Language::English;
 
 bool Set(const char* value) { return value && *value; }

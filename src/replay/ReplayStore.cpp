@@ -55,10 +55,11 @@ bool ReplayStore::AppendInputFrame(const InputFrame& frame) {
     // incomplete (it could not play back) and is never saved. Said once.
     if (!overflowed_) {
       overflowed_ = true;
-      std::fprintf(stderr,
-                   "quadrel: warning: the replay store is full (%zu frames): recording stopped; "
-                   "this game's replay cannot be saved\n",
-                   (cursor_ - kReplayHeaderArea) / kInputFrameSize);
+      std::fprintf(stderr, "quadrel: warning: %s\n",
+                   Tr("the replay store is full (%s frames): recording stopped; "
+                      "this game's replay cannot be saved",
+                      std::to_string((cursor_ - kReplayHeaderArea) / kInputFrameSize))
+                       .c_str());
       std::fflush(stderr);
     }
     return false;
