@@ -30,8 +30,9 @@ appstreamcli validate --no-net --explain "$prefix/share/metainfo/org.quadrel.Qua
   fail "appstreamcli validate"
 man -l "$prefix/share/man/man6/quadrel.6" 2>&1 >/dev/null | grep . && fail "the man page has errors"
 # The installed program finds its Japanese catalogue from bin/.
-env LC_ALL= LANG=ja_JP.UTF-8 "$prefix/bin/quadrel" "$work/none.rep" 2>&1 | grep -qF "開けません" ||
-  fail "the installed program does not speak Japanese under LANG=ja_JP.UTF-8"
+said=$(env LC_ALL= LANG=ja_JP.UTF-8 "$prefix/bin/quadrel" "$work/none.rep" 2>&1)
+grep -qF "開けません" <<<"$said" ||
+  fail "the installed program does not speak Japanese under LANG=ja_JP.UTF-8: $said"
 before=$(find "$prefix" -printf '%P %s %T@\n' | sort | md5sum)
 
 . "$(dirname "$0")/../xvfb_session.sh"
