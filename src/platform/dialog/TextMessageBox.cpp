@@ -46,31 +46,6 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// A line wider than maxWidth keeps its start and its end with "…" between,
-// so both the folder and the name of a long path stay readable.
-std::string ElideMiddle(TTF_Font* font, const std::string& line, int maxWidth) {
-  int w = 0;
-  if (TTF_SizeUTF8(font, line.c_str(), &w, nullptr) != 0 || w <= maxWidth) return line;
-  std::vector<size_t> starts;  // byte offset of each character
-  for (size_t i = 0; i < line.size(); ++i)
-    if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80) starts.push_back(i);
-  const size_t count = starts.size();
-  auto cut = [&](size_t keep) {  // keep characters, the larger half at the end
-    const size_t head = keep / 2, tail = keep - head;
-    return line.substr(0, starts[head]) + "\u2026" + line.substr(starts[count - tail]);
-  };
-  size_t lo = 0, hi = count - 1;  // the most characters that still fit
-  while (lo < hi) {
-    const size_t mid = (lo + hi + 1) / 2;
-    if (TTF_SizeUTF8(font, cut(mid).c_str(), &w, nullptr) == 0 && w <= maxWidth) {
-      lo = mid;
-    } else {
-      hi = mid - 1;
-    }
-  }
-  return cut(lo);
-}
-
 struct Face {
   std::vector<uint8_t> bytes;  // must outlive the font
   TTF_Font* font = nullptr;
@@ -84,6 +59,38 @@ constexpr int kButtonWidth = 88;
 constexpr int kButtonHeight = 28;
 
 }  // namespace
+
+void PrepareBoxFont(TTF_Font* font) {
+  // Full hinting snaps a low glyph (IPAGothic's underscore at 16 px) below
+  // the rounded descent, where SDL_ttf clips it away; light hinting keeps
+  // it inside the line.
+  TTF_SetFontHinting(font, TTF_HINTING_LIGHT);
+}
+
+std::string ElideMiddle(TTF_Font* font, const std::string& line, int maxWidth) {
+  int w = 0;
+  if (TTF_SizeUTF8(font, line.c_str(), &w, nullptr) != 0 || w <= maxWidth) return line;
+  std::vector<size_t> starts;  // byte offset of each character
+  for (size_t i = 0; i < line.size(); ++i)
+    if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80) starts.push_back(i);
+  const size_t count = starts.size();
+  if (count == 0) return line;
+  auto cut = [&](size_t keep) {  // keep characters, the larger half at the end
+    const size_t head = keep / 2, tail = keep - head;
+    return line.substr(0, starts[head]) + "\u2026" +
+           (tail == 0 ? std::string() : line.substr(starts[count - tail]));
+  };
+  size_t lo = 0, hi = count - 1;  // the most characters that still fit
+  while (lo < hi) {
+    const size_t mid = (lo + hi + 1) / 2;
+    if (TTF_SizeUTF8(font, cut(mid).c_str(), &w, nullptr) == 0 && w <= maxWidth) {
+      lo = mid;
+    } else {
+      hi = mid - 1;
+    }
+  }
+  return cut(lo);
+}
 
 std::string FindFaceFor(const std::string& text, int* index) {
   if (!FcInit()) return "";
@@ -141,10 +148,7 @@ bool ShowTextMessageBox(const std::string& caption, const std::string& text, boo
     if (files::ReadWholeFile(file, files::FileKind::Font, face.bytes, &error)) {
       SDL_RWops* rw = SDL_RWFromConstMem(face.bytes.data(), int(face.bytes.size()));
       if (rw) face.font = TTF_OpenFontIndexRW(rw, 1, 16, index);
-      // Full hinting snaps a low glyph (IPAGothic's underscore at 16 px) below
-      // the rounded descent, where SDL_ttf clips it away; light hinting keeps
-      // it inside the line.
-      if (face.font) TTF_SetFontHinting(face.font, TTF_HINTING_LIGHT);
+      if (face.font) PrepareBoxFont(face.font);
     } else {
       files::WarnFileProblem(file, error);
     }

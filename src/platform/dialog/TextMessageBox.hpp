@@ -7,11 +7,20 @@
 #include <string>
 
 struct SDL_Window;
+typedef struct _TTF_Font TTF_Font;
 
 namespace quadrel::io {
 
 // The font file that covers every character of text ("" when none does).
 std::string FindFaceFor(const std::string& text, int* index = nullptr);
+
+// Sets up a face for the box's text so that no glyph is cut off.
+void PrepareBoxFont(TTF_Font* font);
+
+// line as it fits in maxWidth pixels: a wider line keeps its start and its
+// end with "…" between, so both the folder and the name of a path stay
+// readable.
+std::string ElideMiddle(TTF_Font* font, const std::string& line, int maxWidth);
 
 // Shows the box and waits (without spinning) until it is closed by the OK
 // button, Enter, Escape, Space or the window's close button. False when it
