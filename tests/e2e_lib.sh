@@ -3,6 +3,8 @@
 # processes started (killed and waited for on exit, then $work removed),
 # fail MESSAGE, and window_named TITLE [WHAT] that waits up to 20 s for a
 # window of that title and prints its id, and expect_exit PID CODE WHAT.
+# The program speaks English here, whatever the caller's language.
+export LANGUAGE= LC_ALL=C.UTF-8
 work=$(mktemp -d)
 chmod "${work_mode:-700}" "$work"
 pids=()

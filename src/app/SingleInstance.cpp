@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "base/Diagnostics.hpp"
+#include "base/Translate.hpp"
 
 namespace quadrel::app {
 
@@ -63,7 +64,7 @@ void SingleInstance::Release() {
 
 int AnswerOtherCopyRunning(const std::string& replayArgument) {
   if (replayArgument.empty()) return 0;
-  const std::string text = "Quadrel is already running; close it to play";
+  const std::string text = Tr("Quadrel is already running; close it to play");
   std::fprintf(stderr, "%s\n", ReportLine("Error", text + " " + replayArgument, "").c_str());
   std::fflush(stderr);
   // The file on a line of its own: a long path stays readable in the box.

@@ -17,6 +17,7 @@
 #include "app/SdlWindowSystem.hpp"
 #include "app/Shell.hpp"
 #include "app/SingleInstance.hpp"
+#include "base/Translate.hpp"
 #include "files/GamePaths.hpp"
 #include "files/PlayerSettings.hpp"
 #include "files/SafeFile.hpp"
@@ -48,7 +49,7 @@ quadrel::GameScene game(context, replayStore, randomGenerator);
 quadrel::RankingTable rankingTable;
 
 int Usage(const char* program) {
-  std::fprintf(stderr, "usage: %s [REPLAY.rep]\n", program);
+  std::fprintf(stderr, "%s\n", quadrel::Tr("usage: %s [REPLAY.rep]", program).c_str());
   return 2;
 }
 
@@ -57,6 +58,10 @@ int Usage(const char* program) {
 int main(int argc, char** argv) {
   using namespace quadrel;
   files::IgnoreFileSizeSignal();  // a full disk or ulimit -f fails a write, not the game
+  // The player's language first: every report after this speaks it.
+  StartTranslation(files::FindLocaleFolder(files::ProgramFolder(argv[0]), std::getenv("QUADREL_DATA_DIR"),
+                                           QUADREL_LOCALE_FROM_BIN).string(),
+                   LanguageFromEnvironment());
   if (argc > 2) return Usage(argv[0]);
   std::string startupReplay;
   if (argc == 2) {
@@ -69,7 +74,7 @@ int main(int argc, char** argv) {
     if (ec || !entry.valid) {
       const bool opened = !ec && entry.status != ReplayReadStatus::CannotOpen;
       std::fprintf(stderr, "Quadrel: %s: %s\n", argv[1],
-                   opened ? "not a replay of this game" : "cannot be opened");
+                   opened ? Tr("not a replay of this game") : Tr("cannot be opened"));
       return 1;
     }
     startupReplay = path.string();
@@ -79,14 +84,15 @@ int main(int argc, char** argv) {
   const auto data = files::FindDataFolder(files::ProgramFolder(argv[0]), std::getenv("QUADREL_DATA_DIR"),
                                           QUADREL_DATA_FROM_BIN);
   if (!data) {
-    std::fprintf(stderr, "Quadrel: no data folder (runtime/ or %s beside %s)\n",
+    std::fprintf(stderr, "Quadrel: %s (runtime/, %s: %s)\n",
+                 Tr("the game's models, pictures and sounds are missing: reinstall Quadrel"),
                  QUADREL_DATA_FROM_BIN, files::ProgramFolder(argv[0]).c_str());
     return 1;
   }
   paths.dataFolder = *data;
   paths.userFolder = files::UserDataFolder(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
   if (paths.userFolder.empty()) {
-    std::fprintf(stderr, "Quadrel: no home folder for the ranking and replays\n");
+    std::fprintf(stderr, "Quadrel: %s\n", Tr("no home folder for the ranking and replays"));
     return 1;
   }
   // The player's folder is made at the first start (the replay folder in it
@@ -120,12 +126,12 @@ int main(int argc, char** argv) {
   // Before SDL's video starts, so that SDL chains to it and puts it back at exit.
   io::InstallXErrorGuard();
   if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-    std::fprintf(stderr, "Quadrel: SDL could not start: %s\n", SDL_GetError());
+    std::fprintf(stderr, "Quadrel: %s\n", Tr("SDL could not start: %s", SDL_GetError()).c_str());
     return 1;
   }
   SDL_Window* window = render::CreateGameWindow(context.fullScreen != 0);
   if (!window) {
-    std::fprintf(stderr, "Quadrel: no window: %s\n", SDL_GetError());
+    std::fprintf(stderr, "Quadrel: %s\n", Tr("no window could be opened: %s", SDL_GetError()).c_str());
     SDL_Quit();
     return 1;
   }

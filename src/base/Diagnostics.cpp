@@ -1,6 +1,11 @@
 #include "base/Diagnostics.hpp"
 
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "base/Translate.hpp"
 
 namespace quadrel {
 namespace {
@@ -59,20 +64,34 @@ void ShowDebugMessage(const std::string& text, const std::string& file) {
   Report("Debug", text, file);
 }
 
-std::string FatalReportText(const char* unit, int line) {
-  // The units are named as "<name>.cpp" in the report, as the message expects
-  // a file name and an extension.
-  char buffer[256];
-  std::snprintf(buffer, sizeof buffer,
-                "何らかのエラーが発生したためアプリケーションを終了します\r\nファイル : %s%s\r\n行番号 : %d",
-                unit, ".cpp", line);
-  return buffer;
+std::string FatalReportText(const char* unit, const std::string& file) {
+  std::string text = Tr("An error occurred, so Quadrel will close.");
+  if (!file.empty()) {
+    // The full path, so the player can find the file (the game runs in its
+    // data folder, which the relative path would not name).
+    std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(file, ec);
+    text += "\r\n" + Tr("File: %s", ec ? file : full.lexically_normal().string());
+    text += "\r\n";
+    text += Tr("Reinstall Quadrel to restore its missing or damaged files, then start it again.");
+  } else if (unit && std::strcmp(unit, "Direct3D") == 0) {
+    text += "\r\n";
+    text += Tr("Quadrel needs OpenGL 3.3: update the graphics driver, then start it again.");
+  } else {
+    text += "\r\n";
+    text += Tr("Close other programs to free memory, then start Quadrel again.");
+  }
+  return text;
 }
 
-void ReportFatalError(const std::string& text, const char* unit, int line,
+std::string BoxTitle(const std::string& caption) {
+  return caption == "Error" ? Tr("Quadrel - Error") : Tr("Quadrel - Notice");
+}
+
+void ReportFatalError(const std::string& text, const char* unit, int,
                       const std::string& file) {
   Report("Debug", text, file);
-  Report("Error", FatalReportText(unit, line), "");
+  Report("Error", FatalReportText(unit, file), "");
   if (heldReports) {
     if (heldReports->quitCode < 0) heldReports->quitCode = 1;
     return;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <system_error>
+#include <vector>
 
 namespace quadrel::files {
 namespace fs = std::filesystem;
@@ -27,6 +28,18 @@ std::optional<fs::path> FindDataFolder(const fs::path& programFolder, const char
     if (fs::is_directory(candidate / "model", ec)) return candidate.lexically_normal();
   }
   return std::nullopt;
+}
+
+fs::path FindLocaleFolder(const fs::path& programFolder, const char* dataOverride,
+                          const fs::path& installed) {
+  std::vector<fs::path> candidates;
+  if (dataOverride && *dataOverride) candidates.push_back(fs::absolute(dataOverride) / "locale");
+  candidates.push_back(programFolder / "runtime" / "locale");
+  candidates.push_back(programFolder / installed);
+  std::error_code ec;
+  for (const fs::path& candidate : candidates)
+    if (fs::is_directory(candidate, ec)) return candidate.lexically_normal();
+  return {};
 }
 
 fs::path UserDataFolder(const char* xdgDataHome, const char* home) {

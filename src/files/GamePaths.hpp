@@ -22,6 +22,14 @@ std::optional<std::filesystem::path> FindDataFolder(const std::filesystem::path&
                                                     const std::filesystem::path& installed =
                                                         "../share/quadrel");
 
+// The folder of the message catalogues (LANG/LC_MESSAGES/quadrel.mo): the
+// first of DATA_OVERRIDE/locale (QUADREL_DATA_DIR), PROGRAM_FOLDER/runtime/locale
+// (the build tree), PROGRAM_FOLDER/INSTALLED (../share/locale) that exists.
+// Empty when none does: the game then speaks English.
+std::filesystem::path FindLocaleFolder(const std::filesystem::path& programFolder,
+                                       const char* dataOverride,
+                                       const std::filesystem::path& installed);
+
 // $XDG_DATA_HOME/quadrel when that is an absolute path, else
 // $HOME/.local/share/quadrel, else the password database's home. Empty when
 // no home can be found.

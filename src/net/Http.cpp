@@ -23,23 +23,24 @@
 #include <thread>
 
 #include "base/Diagnostics.hpp"
+#include "base/Translate.hpp"
 
 namespace quadrel {
 namespace {
 
-constexpr char kUrlWrong[] = "URL is wrong.";
-constexpr char kUrlInvalid[] = "URLが不正です。";
-constexpr char kLookupFailed[] = "Error: ホストアドレス取得失敗";
-constexpr char kSocketFailed[] = "Error: ソケット作成失敗";
-constexpr char kConnectFailed[] = "Error: サーバーへの接続失敗";
-constexpr char kWaitFailed[] = "送信失敗\nソケットエラー";
-constexpr char kTimedOut[] = "送信タイムアウト";
-constexpr char kSendFailed[] = "Error: サーバーへの送信失敗";
-constexpr char kReceiveFailed[] = "受信時ソケットエラー";
-constexpr char kServerUnreachable[] = "サーバー接続失敗";
-constexpr char kDataNotSent[] = "データ送信失敗";
-constexpr char kBodyAllocFailed[] = "Post用メモリ確保失敗";
-constexpr char kBodyFull[] = "Error: 送信データがバッファに収まりません";
+constexpr char kUrlWrong[] = N_("URL is wrong.");
+constexpr char kUrlInvalid[] = N_("The ranking server's address is not valid.");
+constexpr char kLookupFailed[] = N_("Error: the ranking server's address could not be found.");
+constexpr char kSocketFailed[] = N_("Error: no network connection could be opened.");
+constexpr char kConnectFailed[] = N_("Error: could not connect to the ranking server.");
+constexpr char kWaitFailed[] = N_("Sending failed:\nnetwork error.");
+constexpr char kTimedOut[] = N_("The ranking server did not answer in time.");
+constexpr char kSendFailed[] = N_("Error: could not send to the ranking server.");
+constexpr char kReceiveFailed[] = N_("Network error while receiving the ranking server's answer.");
+constexpr char kServerUnreachable[] = N_("Could not reach the ranking server.");
+constexpr char kDataNotSent[] = N_("The data could not be sent.");
+constexpr char kBodyAllocFailed[] = N_("Not enough memory to send the ranking entry.");
+constexpr char kBodyFull[] = N_("Error: the data to send does not fit in the buffer.");
 constexpr char kClosingLine[] = "--0123456789ABCD--\r\n";
 static_assert(sizeof kClosingLine - 1 == kFormClosingLength);
 
@@ -196,7 +197,7 @@ void Http::ReleaseBody() {
 
 int32_t Http::ParseUrl(UrlParts& out, const std::string& url) {
   if (url.compare(0, 7, "http://") != 0) {
-    ShowDebugMessage(kUrlWrong);
+    ShowDebugMessage(Tr(kUrlWrong));
     return kHttpFail;
   }
   size_t slash = url.find('/', 7);
@@ -210,7 +211,7 @@ int32_t Http::ParseUrl(UrlParts& out, const std::string& url) {
     in6_addr v6{};
     if (close == std::string::npos || (close + 1 < host.size() && host[close + 1] != ':') ||
         ::inet_pton(AF_INET6, host.substr(1, close - 1).c_str(), &v6) != 1) {
-      ShowDebugMessage(kUrlWrong);
+      ShowDebugMessage(Tr(kUrlWrong));
       return kHttpFail;
     }
     colon = close + 1 < host.size() ? close + 1 : std::string::npos;
@@ -227,14 +228,14 @@ int32_t Http::ParseUrl(UrlParts& out, const std::string& url) {
     }
     // A port that would wrap into another port is refused, not guessed.
     if (portText.size() > 7 || port > 65535) {
-      ShowDebugMessage(kUrlWrong);
+      ShowDebugMessage(Tr(kUrlWrong));
       return kHttpFail;
     }
   }
   // The brackets belong to the URL and the Host line, not to the address.
   if (!host.empty() && host[0] == '[') host = host.substr(1, host.size() - 2);
   if (host.size() > kUrlHostMax || path.size() > kUrlPathMax) {
-    ShowDebugMessage(kUrlWrong);
+    ShowDebugMessage(Tr(kUrlWrong));
     return kHttpFail;
   }
   out.host = host;
@@ -268,7 +269,7 @@ int32_t Http::Connect(const std::string& host, uint16_t port) {
       }
     }
     if (candidates.empty()) {
-      ShowDebugMessage(kLookupFailed);
+      ShowDebugMessage(Tr(kLookupFailed));
       Close();
       return kHttpFail;
     }
@@ -297,7 +298,7 @@ int32_t Http::Connect(const std::string& host, uint16_t port) {
     }
     ::close(fd);
   }
-  ShowDebugMessage(anySocket ? kConnectFailed : kSocketFailed);
+  ShowDebugMessage(Tr(anySocket ? kConnectFailed : kSocketFailed));
   Close();
   return kHttpFail;
 }
@@ -320,7 +321,7 @@ int32_t Http::Send(const void* bytes, size_t length, double timeoutSeconds) {
                         std::min(DeadlineAfter(progressTimeoutSeconds), sendDeadline), cancel);
     } else {
       ShowDebugMessage(std::to_string(sent < 0 ? errno : 0));
-      ShowDebugMessage(kSendFailed);
+      ShowDebugMessage(Tr(kSendFailed));
       Close();
       return kHttpFail;
     }
@@ -367,7 +368,7 @@ int32_t Http::Receive(char* out, size_t capacity, double timeoutSeconds) {
       ready = WaitUntil(socket_, POLLIN,
                         std::min(DeadlineAfter(progressTimeoutSeconds), replyDeadline), cancel);
     } else {
-      ShowDebugMessage(kReceiveFailed);
+      ShowDebugMessage(Tr(kReceiveFailed));
       result = -1;
       break;
     }
@@ -394,12 +395,12 @@ int32_t Http::Close() {
 void Http::Exchange(const UrlParts& parts, const void* request, size_t length, char* out,
                     size_t capacity) {
   if (Connect(parts.host, parts.port) != kHttpOk) {
-    ShowDebugMessage(kServerUnreachable);
+    ShowDebugMessage(Tr(kServerUnreachable));
     Close();
     return;
   }
   if (Send(request, length, kExchangeTimeout) != kHttpOk) {
-    ShowDebugMessage(kDataNotSent);
+    ShowDebugMessage(Tr(kDataNotSent));
     Close();
     return;
   }
@@ -414,7 +415,7 @@ int32_t Http::Get(const std::string& url, char* out, size_t capacity) {
   if (out && capacity > 0) out[0] = '\0';
   UrlParts parts;
   if (ParseUrl(parts, url) != kHttpOk) {
-    ShowDebugMessage(kUrlInvalid);
+    ShowDebugMessage(Tr(kUrlInvalid));
     return kHttpFail;
   }
   std::string request = "GET " + parts.path + " HTTP/1.0\r\nHost: " + HostLine(parts.host) +
@@ -429,7 +430,7 @@ int32_t Http::Post(const std::string& url, char* out, size_t capacity) {
   if (out && capacity > 0) out[0] = '\0';
   UrlParts parts;
   if (ParseUrl(parts, url) != kHttpOk) {
-    ShowDebugMessage(kUrlInvalid);
+    ShowDebugMessage(Tr(kUrlInvalid));
     return kHttpFail;
   }
   std::string header = "POST " + parts.path +
@@ -442,8 +443,8 @@ int32_t Http::Post(const std::string& url, char* out, size_t capacity) {
                        HostLine(parts.host) + "\r\n\r\n";
   // Host and path share a small fixed room before the body.
   if (header.size() > kPostHeaderRoom) {
-    ShowDebugMessage(kUrlWrong);
-    ShowDebugMessage(kUrlInvalid);
+    ShowDebugMessage(Tr(kUrlWrong));
+    ShowDebugMessage(Tr(kUrlInvalid));
     return kHttpFail;
   }
   if (!AppendToBody(kClosingLine, kFormClosingLength)) return kHttpFail;
@@ -451,7 +452,7 @@ int32_t Http::Post(const std::string& url, char* out, size_t capacity) {
   size_t length = header.size() + bodyLength_;
   std::unique_ptr<uint8_t[]> request(new (std::nothrow) uint8_t[bodyLength_ + kPostHeaderRoom]);
   if (!request) {
-    ShowDebugMessage(kBodyAllocFailed);
+    ShowDebugMessage(Tr(kBodyAllocFailed));
     return kHttpOk;
   }
   std::memcpy(request.get(), header.data(), header.size());
@@ -464,14 +465,14 @@ void Http::BeginBody(size_t capacity) {
   ReleaseBody();
   body_.reset(new (std::nothrow) uint8_t[capacity == 0 ? 1 : capacity]());
   if (!body_) {
-    ReportFatalError(kBodyAllocFailed, "Http", 79);
+    ReportFatalError(Tr(kBodyAllocFailed), "Http", 79);
     return;
   }
   bodyCapacity_ = capacity;
 }
 
 bool Http::RefuseBody() {
-  if (!bodyRefused_) ShowDebugMessage(kBodyFull);
+  if (!bodyRefused_) ShowDebugMessage(Tr(kBodyFull));
   bodyRefused_ = true;
   return false;
 }

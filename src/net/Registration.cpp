@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "base/Diagnostics.hpp"
+#include "base/Translate.hpp"
 
 namespace quadrel {
 namespace {
 
-constexpr char kBadReply[] = "Error: サーバーの応答が不正です";
+constexpr char kBadReply[] = N_("Error: the ranking server's answer is not valid.");
 
 }  // namespace
 
@@ -82,7 +83,7 @@ int32_t RegisterOnline(Http& http, const std::string& url, const RegistrationFor
   // The transport has shown its own messages; only a whole reply has a verdict.
   if (!http.lastExchangeComplete()) return kRegistrationFailed;
   if (!ReplyHasSuccessStatus(reply.data())) {
-    ShowDebugMessage(kBadReply);
+    ShowDebugMessage(Tr(kBadReply));
     return kRegistrationFailed;
   }
   return ReplyVerdict(reply.data());

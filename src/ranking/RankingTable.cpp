@@ -14,6 +14,7 @@
 #include <cstring>
 
 #include "base/Diagnostics.hpp"
+#include "base/Translate.hpp"
 
 namespace quadrel {
 namespace {
@@ -163,7 +164,7 @@ bool SaveRankingFile(const RankingTable& table, const std::string& path) {
       }
     }
   }
-  if (!ok) ShowDebugMessage("Write Error.");
+  if (!ok) ShowDebugMessage(Tr("Write Error."));
   return ok;
 }
 

@@ -13,6 +13,7 @@
 
 #include "files/SafeFile.hpp"
 #include "base/Diagnostics.hpp"
+#include "base/Translate.hpp"
 
 namespace quadrel {
 
@@ -38,7 +39,7 @@ void ReplayStore::ResetReplayStore() {
   // calloc hands out fresh zero pages without writing them.
   buffer_.reset(static_cast<uint8_t*>(std::calloc(kReplayBufferSize, 1)));
   if (!buffer_) {
-    ReportFatalError("リプレイ用メモリ確保失敗", "Replay", 53);
+    ReportFatalError(Tr("Not enough memory to record the replay."), "Replay", 53);
     return;
   }
   cursor_ = kReplayHeaderArea;
@@ -54,10 +55,11 @@ bool ReplayStore::AppendInputFrame(const InputFrame& frame) {
     // incomplete (it could not play back) and is never saved. Said once.
     if (!overflowed_) {
       overflowed_ = true;
-      std::fprintf(stderr,
-                   "quadrel: warning: the replay store is full (%zu frames): recording stopped; "
-                   "this game's replay cannot be saved\n",
-                   (cursor_ - kReplayHeaderArea) / kInputFrameSize);
+      std::fprintf(stderr, "quadrel: warning: %s\n",
+                   Tr("the replay store is full (%s frames): recording stopped; "
+                      "this game's replay cannot be saved",
+                      std::to_string((cursor_ - kReplayHeaderArea) / kInputFrameSize))
+                       .c_str());
       std::fflush(stderr);
     }
     return false;
@@ -215,9 +217,9 @@ ReplayReadStatus ReplayStore::LoadReplayBytes(const uint8_t* bytes, size_t size)
 int ReplayStore::ReadReplayFile(const std::string& name) {
   const std::string path = (std::filesystem::path(folder_) / name).string();
   const ReplayReadStatus status = LoadReplayPath(path);
-  if (status == ReplayReadStatus::CannotOpen) ShowDebugMessage("リプレイファイル読み込み失敗", path);
+  if (status == ReplayReadStatus::CannotOpen) ShowDebugMessage(Tr("Could not open the replay file."), path);
   if (status == ReplayReadStatus::ReadFailed || status == ReplayReadStatus::TooLarge)
-    ShowDebugMessage("リプレイファイル読み取り失敗", path);
+    ShowDebugMessage(Tr("Could not read the replay file: it is damaged or too large."), path);
   if (!lastReason_.empty() && status != ReplayReadStatus::Ok)
     std::fprintf(stderr, "quadrel: warning: %s: %s\n", path.c_str(), lastReason_.c_str());
   return status == ReplayReadStatus::Ok ? 1 : 0;

@@ -1,6 +1,7 @@
 #include "scenes/GameSceneTick.hpp"
 
 #include "base/Diagnostics.hpp"
+#include "base/Translate.hpp"
 #include "game/GameInput.hpp"
 #include "game/GameMain.hpp"
 #include "scenes/SceneSetup.hpp"
@@ -37,7 +38,7 @@ int32_t GameSceneTick::LoadGameResources() {
   for (int i = 0; i < kGameModelCount; ++i) {
     g.CreateMeshObject(models_[i]);
     if (!models_[i] || models_[i]->Load(kGameModelFiles[i]) < 0) {
-      ReportFatalError("Xファイルの読み込みに失敗しました。", "GameMain", 244, kGameModelFiles[i]);
+      ReportFatalError(Tr("Could not read a model file."), "GameMain", 244, kGameModelFiles[i]);
       return kFail;
     }
   }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/Diagnostics.hpp"
+#include "base/Translate.hpp"
 #include "scenes/SceneSetup.hpp"
 
 namespace quadrel {
@@ -18,9 +19,9 @@ constexpr int32_t kRowLeft = 140, kRowRight = 500;
 
 // Each file that could not be read is reported as the replay read reports it.
 void ReportUnreadable(const ReplayListEntry& entry) {
-  if (entry.status == ReplayReadStatus::CannotOpen) ShowDebugMessage("リプレイファイル読み込み失敗");
+  if (entry.status == ReplayReadStatus::CannotOpen) ShowDebugMessage(Tr("Could not open the replay file."));
   if (entry.status == ReplayReadStatus::ReadFailed || entry.status == ReplayReadStatus::TooLarge)
-    ShowDebugMessage("リプレイファイル読み取り失敗");
+    ShowDebugMessage(Tr("Could not read the replay file: it is damaged or too large."));
 }
 
 }  // namespace

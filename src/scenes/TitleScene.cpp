@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/Diagnostics.hpp"
+#include "base/Translate.hpp"
 #include "replay/ReplayStore.hpp"
 
 namespace quadrel {
@@ -71,7 +72,7 @@ void TitleScene::PlayStartupReplay(AppContext& ctx) {
   const std::string path = std::move(s_.startupReplay);
   s_.startupReplay.clear();
   if (path.size() >= sizeof ctx.replayFileName) {
-    ShowDebugMessage("リプレイファイル読み込み失敗", path);
+    ShowDebugMessage(Tr("Could not open the replay file."), path);
     return;
   }
   std::memcpy(ctx.replayFileName, path.c_str(), path.size() + 1);

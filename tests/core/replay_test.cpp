@@ -123,7 +123,7 @@ TEST_F(ReplayFiles, ReadReplayFileShowsTheMessagesOfEachFailure) {
   store.ResetReplayStore();
   EXPECT_EQ(store.ReadReplayFile("none.rep"), 0);
   ASSERT_EQ(sink_.shown.size(), 1u);
-  EXPECT_EQ(sink_.shown[0], "Debug: リプレイファイル読み込み失敗\r\nreplay/none.rep");
+  EXPECT_EQ(sink_.shown[0], "Debug: Could not open the replay file.\r\nreplay/none.rep");
 
   Image bad(0, 0, 0);
   bad.bytes[0] = 'F';
@@ -134,7 +134,7 @@ TEST_F(ReplayFiles, ReadReplayFileShowsTheMessagesOfEachFailure) {
   std::vector<uint8_t> huge(kReplayBufferSize + 12, 0xAB);
   Write("huge.rep", huge);
   EXPECT_EQ(store.ReadReplayFile("huge.rep"), 0);
-  EXPECT_EQ(sink_.shown.back(), "Debug: リプレイファイル読み取り失敗\r\nreplay/huge.rep");
+  EXPECT_EQ(sink_.shown.back(), "Debug: Could not read the replay file: it is damaged or too large.\r\nreplay/huge.rep");
   InputFrame f;
   EXPECT_FALSE(store.ReadInputFrame(f));
 

@@ -7,6 +7,7 @@
 # Each run is killed after 30 s at the latest; the optional memory limit
 # (ulimit -v) keeps a program that would take gigabytes from harming the machine.
 set -uo pipefail
+export LANGUAGE= LC_ALL=C.UTF-8  # English boxes, whatever the caller speaks
 program=$1 runtime=$2 vmem=${3:-unlimited}
 work=$(mktemp -d)
 chmod 700 "$work"
@@ -62,7 +63,7 @@ for name in huge-count-model fifo-model sparse-model endless-texture fifo-textur
   result=running
   while :; do
     elapsed=$(( ($(date +%s%N) - start) / 1000000 ))
-    if xdotool search --name '^(Debug|Error)$' >/dev/null 2>&1; then result=report; break; fi
+    if xdotool search --name '^Quadrel - (Notice|Error)$' >/dev/null 2>&1; then result=report; break; fi
     kill -0 $runner 2>/dev/null || { result=exited; break; }
     [ $elapsed -ge 5000 ] && break
     sleep 0.1
@@ -72,7 +73,7 @@ for name in huge-count-model fifo-model sparse-model endless-texture fifo-textur
   # Answer boxes, or end a game that went on.
   for _ in $(seq 40); do
     kill -0 $runner 2>/dev/null || break
-    box=$(xdotool search --name '^(Debug|Error)$' 2>/dev/null | head -n1)
+    box=$(xdotool search --name '^Quadrel - (Notice|Error)$' 2>/dev/null | head -n1)
     if [ -n "$box" ]; then xdotool windowactivate --sync "$box" >/dev/null 2>&1; xdotool key Return
     else xdotool key Escape; fi
     sleep 0.3

@@ -2,6 +2,8 @@
 // the box the player sees names the file too.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "base/Diagnostics.hpp"
 
 namespace quadrel::test {
@@ -20,19 +22,20 @@ TEST(Reports, EachReportIsOneLineOnStandardErrorWithTheFileConcerned) {
   Boxes boxes;
   SetMessageSink(&boxes);
   ::testing::internal::CaptureStderr();
-  ShowDebugMessage("リプレイファイル読み込み失敗", "replay/a.rep");
-  ReportFatalError("Xファイルの読み込みに失敗しました。", "GameMain", 244, "./model/ball.x");
+  ShowDebugMessage("Could not open the replay file.", "replay/a.rep");
+  ReportFatalError("Could not read a model file.", "GameMain", 244, "./model/ball.x");
   ShowDebugMessage("Write Error.");
   const std::string err = ::testing::internal::GetCapturedStderr();
   SetMessageSink(nullptr);
   EXPECT_EQ(err,
-            "quadrel: Debug: リプレイファイル読み込み失敗 (file: replay/a.rep)\n"
-            "quadrel: Debug: Xファイルの読み込みに失敗しました。 (file: ./model/ball.x)\n"
-            "quadrel: Error: 何らかのエラーが発生したためアプリケーションを終了します / "
-            "ファイル : GameMain.cpp / 行番号 : 244\n"
+            "quadrel: Debug: Could not open the replay file. (file: replay/a.rep)\n"
+            "quadrel: Debug: Could not read a model file. (file: ./model/ball.x)\n"
+            "quadrel: Error: An error occurred, so Quadrel will close. / File: " +
+                (std::filesystem::current_path() / "model/ball.x").string() +
+                " / Reinstall Quadrel to restore its missing or damaged files, then start it again.\n"
             "quadrel: Debug: Write Error.\n");
   ASSERT_EQ(boxes.shown.size(), 4u);
-  EXPECT_EQ(boxes.shown[1], "Debug:Xファイルの読み込みに失敗しました。\r\n./model/ball.x");
+  EXPECT_EQ(boxes.shown[1], "Debug:Could not read a model file.\r\n./model/ball.x");
   EXPECT_EQ(boxes.shown[3], "Debug:Write Error.");
   EXPECT_EQ(boxes.quit, 1);
 }

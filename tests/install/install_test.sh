@@ -17,7 +17,7 @@ cmake --install "$build" --prefix "$prefix" --component game >"$work/install.log
 for f in bin/quadrel bin/quadrel-replay share/quadrel/model/ball.x share/quadrel/texture/title.dds \
          share/quadrel/sound/bgm_1.ogg share/applications/org.quadrel.Quadrel.desktop \
          share/metainfo/org.quadrel.Quadrel.metainfo.xml share/mime/packages/quadrel-replay.xml \
-         share/man/man6/quadrel.6 share/man/man1/quadrel-replay.1; do
+         share/man/man6/quadrel.6 share/man/man1/quadrel-replay.1 share/locale/ja/LC_MESSAGES/quadrel.mo; do
   [ -s "$prefix/$f" ] || fail "not installed: $f"
 done
 for size in 48 64 128 256; do
@@ -29,6 +29,10 @@ desktop-file-validate "$prefix/share/applications/org.quadrel.Quadrel.desktop" |
 appstreamcli validate --no-net --explain "$prefix/share/metainfo/org.quadrel.Quadrel.metainfo.xml" ||
   fail "appstreamcli validate"
 man -l "$prefix/share/man/man6/quadrel.6" 2>&1 >/dev/null | grep . && fail "the man page has errors"
+# The installed program finds its Japanese catalogue from bin/.
+said=$(env LC_ALL= LANG=ja_JP.UTF-8 "$prefix/bin/quadrel" "$work/none.rep" 2>&1)
+grep -qF "開けません" <<<"$said" ||
+  fail "the installed program does not speak Japanese under LANG=ja_JP.UTF-8: $said"
 before=$(find "$prefix" -printf '%P %s %T@\n' | sort | md5sum)
 
 . "$(dirname "$0")/../xvfb_session.sh"

@@ -76,11 +76,11 @@ TEST(HttpUrl, CapitalSchemeIsRejectedBeforeAnyConnection) {
   char reply[64];
   std::string port = std::to_string(server.port());
   EXPECT_EQ(http.Get("HTTP://127.0.0.1:" + port + "/", reply, sizeof reply), kHttpFail);
-  EXPECT_EQ(log.shown, (Strings{"URL is wrong.", "URLが不正です。"}));
+  EXPECT_EQ(log.shown, (Strings{"URL is wrong.", "The ranking server's address is not valid."}));
   http.BeginBody(100);
   log.shown.clear();
   EXPECT_EQ(http.Post("Http://127.0.0.1/", reply, sizeof reply), kHttpFail);
-  EXPECT_EQ(log.shown, (Strings{"URL is wrong.", "URLが不正です。"}));
+  EXPECT_EQ(log.shown, (Strings{"URL is wrong.", "The ranking server's address is not valid."}));
   EXPECT_EQ(server.connections(), 0);
 }
 
@@ -210,7 +210,7 @@ TEST(HttpLimits, PartThatWouldNotFitIsRefusedAndNothingIsSent) {
   EXPECT_EQ(http.bodySize(), FormPartSize(1, 10, false));
   char reply[64] = "untouched";
   EXPECT_EQ(http.Post(server.Url("/"), reply, sizeof reply), kHttpFail);
-  EXPECT_EQ(log.shown, Strings{"Error: 送信データがバッファに収まりません"});
+  EXPECT_EQ(log.shown, Strings{"Error: the data to send does not fit in the buffer."});
   EXPECT_STREQ(reply, "");
   EXPECT_EQ(server.connections(), 0);
 
@@ -239,7 +239,7 @@ TEST(HttpLimits, PostUrlTooLongForTheHeaderRoomIsRefused) {
   http.BeginBody(64);
   char reply[64];
   EXPECT_EQ(http.Post(server.Url("/" + std::string(400, 'p')), reply, sizeof reply), kHttpFail);
-  EXPECT_EQ(log.shown, (Strings{"URL is wrong.", "URLが不正です。"}));
+  EXPECT_EQ(log.shown, (Strings{"URL is wrong.", "The ranking server's address is not valid."}));
   EXPECT_EQ(server.connections(), 0);
   EXPECT_EQ(http.bodySize(), 0u);  // not even the closing line was added
   // A GET has no such room to fill.
@@ -281,7 +281,7 @@ TEST(HttpTransport, NoServerListening) {
   EXPECT_EQ(http.Get("http://127.0.0.1:" + std::to_string(UnusedPort()) + "/", reply, sizeof reply),
             kHttpOk);
   EXPECT_LT(SecondsSince(start), 1.0);
-  EXPECT_EQ(log.shown, (Strings{"Error: サーバーへの接続失敗", "サーバー接続失敗"}));
+  EXPECT_EQ(log.shown, (Strings{"Error: could not connect to the ranking server.", "Could not reach the ranking server."}));
   EXPECT_FALSE(http.lastExchangeComplete());
   EXPECT_STREQ(reply, "");
 }
@@ -292,7 +292,7 @@ TEST(HttpTransport, FailedLookup) {
   http.lookup = [](const std::string&, std::vector<std::string>&) { return false; };
   char reply[64];
   http.Get("http://nowhere.test/", reply, sizeof reply);
-  EXPECT_EQ(log.shown, (Strings{"Error: ホストアドレス取得失敗", "サーバー接続失敗"}));
+  EXPECT_EQ(log.shown, (Strings{"Error: the ranking server's address could not be found.", "Could not reach the ranking server."}));
   EXPECT_FALSE(http.lastExchangeComplete());
 }
 
@@ -323,7 +323,7 @@ TEST(HttpTransport, StallInTheMiddleOfTheReplyEndsAfterTheProgressBound) {
   http.Get(server.Url("/"), reply, sizeof reply);
   EXPECT_LT(SecondsSince(start), 2.0);
   EXPECT_STREQ(reply, "HTTP/1.0 200 OK\r\n\r\n-");  // what arrived stays
-  EXPECT_EQ(log.shown, Strings{"送信タイムアウト"});
+  EXPECT_EQ(log.shown, Strings{"The ranking server did not answer in time."});
   EXPECT_FALSE(http.lastExchangeComplete());
 }
 
@@ -340,7 +340,7 @@ TEST(HttpTransport, SlowTransfersEndAtTheirBounds) {
     double seconds = SecondsSince(start);
     EXPECT_GE(seconds, 0.45);
     EXPECT_LT(seconds, 2.0);
-    EXPECT_EQ(log.shown, Strings{"送信タイムアウト"});
+    EXPECT_EQ(log.shown, Strings{"The ranking server did not answer in time."});
     EXPECT_FALSE(http.lastExchangeComplete());
   }
   {
@@ -356,7 +356,7 @@ TEST(HttpTransport, SlowTransfersEndAtTheirBounds) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(http.Post(server.Url("/"), reply, sizeof reply), kHttpOk);
     EXPECT_LT(SecondsSince(start), 3.0);
-    EXPECT_EQ(log.shown, (Strings{"送信タイムアウト", "データ送信失敗"}));
+    EXPECT_EQ(log.shown, (Strings{"The ranking server did not answer in time.", "The data could not be sent."}));
     EXPECT_FALSE(http.lastExchangeComplete());
   }
 }
@@ -367,7 +367,7 @@ TEST(HttpTransport, ResetInTheMiddleOfTheReply) {
   Http http;
   char reply[64];
   http.Get(server.Url("/"), reply, sizeof reply);
-  EXPECT_EQ(log.shown, Strings{"受信時ソケットエラー"});
+  EXPECT_EQ(log.shown, Strings{"Network error while receiving the ranking server's answer."});
   EXPECT_FALSE(http.lastExchangeComplete());
 }
 
@@ -395,7 +395,7 @@ TEST(HttpTransport, ConnectionAttemptIsBounded) {
   double seconds = SecondsSince(start);
   EXPECT_GE(seconds, 0.45);
   EXPECT_LT(seconds, 2.0);
-  EXPECT_EQ(log.shown, Strings{"Error: サーバーへの接続失敗"});
+  EXPECT_EQ(log.shown, Strings{"Error: could not connect to the ranking server."});
   for (int fd : fillers) ::close(fd);
   ::close(listener);
 }
@@ -413,7 +413,7 @@ TEST(HttpTransport, WritingToAClosedPeerFailsWithoutSignal) {
   ASSERT_EQ(log.shown.size(), 2u);
   // The error number: EPIPE, or ECONNRESET when the reset came first.
   EXPECT_TRUE(log.shown[0] == "32" || log.shown[0] == "104") << log.shown[0];
-  EXPECT_EQ(log.shown[1], "Error: サーバーへの送信失敗");
+  EXPECT_EQ(log.shown[1], "Error: could not send to the ranking server.");
 }
 
 TEST(HttpTransport, OperationsWithoutAConnectionFailAtOnce) {
@@ -425,7 +425,7 @@ TEST(HttpTransport, OperationsWithoutAConnectionFailAtOnce) {
   EXPECT_EQ(http.Receive(reply, sizeof reply, 3.0), kHttpFail);
   EXPECT_LT(SecondsSince(start), 0.5);
   EXPECT_EQ(http.Close(), kHttpOk);
-  EXPECT_EQ(log.shown, (Strings{"送信失敗\nソケットエラー", "送信失敗\nソケットエラー"}));
+  EXPECT_EQ(log.shown, (Strings{"Sending failed:\nnetwork error.", "Sending failed:\nnetwork error."}));
 }
 
 }  // namespace

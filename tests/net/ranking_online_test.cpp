@@ -193,7 +193,7 @@ TEST_F(InFreshFolder, WithoutAServerTheSceneShowsErrorAndGoesOn) {
   visit.AnswerYes();
   visit.AwaitAnswer();
   EXPECT_EQ(visit.scene.messageText(), "ERROR");
-  EXPECT_EQ(log.shown, (std::vector<std::string>{"Error: サーバーへの接続失敗", "サーバー接続失敗"}));
+  EXPECT_EQ(log.shown, (std::vector<std::string>{"Error: could not connect to the ranking server.", "Could not reach the ranking server."}));
   for (int i = 0; i < 100 && visit.scene.step() == RegisterResultStep; ++i) visit.Tick();
   EXPECT_EQ(visit.scene.step(), FinishStep);
 }

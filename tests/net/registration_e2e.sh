@@ -156,7 +156,7 @@ click_at 220 410
 debug_box() {
   local w
   for w in $(xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -o '0x[0-9a-f]*'); do
-    xprop -id "$w" _NET_WM_NAME 2>/dev/null | grep -q '= "Debug"$' && { echo "$w"; return; }
+    xprop -id "$w" _NET_WM_NAME 2>/dev/null | grep -q '= "Quadrel - Notice"$' && { echo "$w"; return; }
   done
 }
 boxes=0

@@ -121,7 +121,7 @@ TEST(Registration, ServerVerdictsBecomeOutcomes) {
     Game game;
     EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), c.outcome) << c.reply;
     if (c.outcome == kRegistrationFailed && c.reply != Reply("-1"))
-      EXPECT_EQ(log.shown, Strings{"Error: サーバーの応答が不正です"}) << c.reply;
+      EXPECT_EQ(log.shown, Strings{"Error: the ranking server's answer is not valid."}) << c.reply;
     else
       EXPECT_TRUE(log.shown.empty()) << c.reply;
   }
@@ -151,7 +151,7 @@ TEST(Registration, BodyIsSizedToTheReplayUpToTheServersLimit) {
   Game game(kRegistrationBodyMax - overhead + 1);
   EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), kRegistrationFailed);
   EXPECT_EQ(server.connections(), 0);
-  EXPECT_EQ(log.shown, Strings{"Error: 送信データがバッファに収まりません"});
+  EXPECT_EQ(log.shown, Strings{"Error: the data to send does not fit in the buffer."});
 }
 
 TEST(Registration, ReplayCutAtTheStoreLimitIsNotSent) {
@@ -187,7 +187,7 @@ TEST(Registration, TransportFailuresAreFailures) {
                              game.form),
               kRegistrationFailed);
     EXPECT_LT(SecondsSince(start), 1.0);
-    EXPECT_EQ(log.shown, (Strings{"Error: サーバーへの接続失敗", "サーバー接続失敗"}));
+    EXPECT_EQ(log.shown, (Strings{"Error: could not connect to the ranking server.", "Could not reach the ranking server."}));
   }
   {
     // A server gone before the large request is written: no SIGPIPE, no verdict.
@@ -205,7 +205,7 @@ TEST(Registration, TransportFailuresAreFailures) {
     Http http;
     http.progressTimeoutSeconds = 0.3;
     EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), kRegistrationFailed);
-    EXPECT_EQ(log.shown, Strings{"送信タイムアウト"});
+    EXPECT_EQ(log.shown, Strings{"The ranking server did not answer in time."});
   }
   {
     LoopbackServer server(Mode::Reset, "HTTP/1.0 200 OK\r\n\r\n0");
@@ -225,7 +225,7 @@ TEST(Registration, SilentServerIsAFailureAfterThreeSeconds) {
   double seconds = SecondsSince(start);
   EXPECT_GE(seconds, 2.9);
   EXPECT_LT(seconds, 4.5);
-  EXPECT_EQ(log.shown, Strings{"送信タイムアウト"});
+  EXPECT_EQ(log.shown, Strings{"The ranking server did not answer in time."});
 }
 
 }  // namespace

@@ -369,7 +369,6 @@ class RecordingSink final : public MessageSink {
 
 TEST(StartupReports, EachFailedCheckReportsItsTextAndQuitsWithOne) {
   const char* texts[4] = {kNoRuntimeText, kOldRuntimeText, kInitFailedText, kVertexBufferText};
-  const int lines[4] = {25, 33, 41, 53};
   for (int step = 1; step <= 4; ++step) {
     RecordingSink sink;
     MessageSink* previous = SetMessageSink(&sink);
@@ -379,8 +378,8 @@ TEST(StartupReports, EachFailedCheckReportsItsTextAndQuitsWithOne) {
     SetMessageSink(previous);
     ASSERT_EQ(sink.messages.size(), 2u) << step;
     EXPECT_EQ(sink.messages[0], std::string("Debug|") + texts[step - 1]);
-    EXPECT_EQ(sink.messages[1], "Error|" + FatalReportText("Direct3D", lines[step - 1]));
-    EXPECT_NE(sink.messages[1].find("Direct3D.cpp"), std::string::npos);
+    EXPECT_EQ(sink.messages[1], "Error|" + FatalReportText("Direct3D", ""));
+    EXPECT_NE(sink.messages[1].find("graphics driver"), std::string::npos);
     EXPECT_EQ(sink.quitCode, 1);
   }
 }

@@ -67,7 +67,7 @@ second=$!
 pids+=($second)
 box=""
 for _ in $(seq 100); do
-  box=$(xdotool search --name '^Error$' 2>/dev/null | head -n1)
+  box=$(xdotool search --name '^Quadrel - Error$' 2>/dev/null | head -n1)
   [ -n "$box" ] && break
   kill -0 "$second" 2>/dev/null || break
   sleep 0.1

@@ -194,7 +194,7 @@ TEST(FrameLoop, AFatalReportEndsTheLoopWithOneThroughTheInstalledSink) {
     Loop loop(0, 0);
     loop.scene.initResult = render::kFail;
     ASSERT_TRUE(loop.shell.Pass());
-    ReportFatalError("Xファイルの読み込みに失敗しました。", "GameMain", 244);
+    ReportFatalError("Could not read a model file.", "GameMain", 244);
     EXPECT_FALSE(loop.shell.Pass());
     EXPECT_EQ(loop.shell.Run(), 1);
     EXPECT_EQ(loop.scene.inputs, 0);  // a failed initialisation skips the rest of the tick

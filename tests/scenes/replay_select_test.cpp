@@ -111,7 +111,7 @@ TEST_F(ReplaySelectTest, RowsComeBestFirstWithTheirColumnsAndUnreadableFilesInDa
   EXPECT_EQ(list[1].score, 30000);  // another version: its header is readable
   EXPECT_EQ(list[1].level, 2);
   ASSERT_EQ(messages.shown.size(), 1u);
-  EXPECT_EQ(messages.shown[0], "リプレイファイル読み取り失敗");
+  EXPECT_EQ(messages.shown[0], "Could not read the replay file: it is damaged or too large.");
 
   Steps(40);  // faded in
   MoveTo(10, 250);

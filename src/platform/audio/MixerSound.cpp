@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Translate.hpp"
 #include "files/SafeFile.hpp"
 
 namespace quadrel::io {
@@ -51,8 +52,10 @@ int32_t MixerSound::Open() {
   silent_ = false;
   if (!OpenMixer()) {
     const char* reason = SDL_GetError();
-    std::fprintf(stderr, "Quadrel: no audio device could be opened (%s); playing without sound.\n",
-                 reason && *reason ? reason : "unknown reason");
+    std::fprintf(stderr, "Quadrel: %s\n",
+                 Tr("no audio device could be opened (%s); playing without sound.",
+                    reason && *reason ? reason : "?")
+                     .c_str());
     SDL_SetHintWithPriority(SDL_HINT_AUDIODRIVER, "dummy", SDL_HINT_OVERRIDE);
     const bool opened = OpenMixer();
     SDL_ResetHint(SDL_HINT_AUDIODRIVER);

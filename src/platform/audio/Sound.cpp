@@ -8,6 +8,7 @@
 
 #include "files/SafeFile.hpp"
 #include "base/Diagnostics.hpp"
+#include "base/Translate.hpp"
 #include "platform/audio/MixerSound.hpp"
 
 namespace quadrel::io {
@@ -240,7 +241,7 @@ std::vector<HeadlessSound::Call> HeadlessSound::CallsOf(const std::string& op) c
 
 namespace {
 
-constexpr char kSoundFileMessage[] = "Soundファイルの読み込みに失敗しました。";
+constexpr char kSoundFileMessage[] = N_("Could not read a sound file.");
 constexpr int kMusicReportLine = 129;
 constexpr int kEffectReportLine = 143;
 
@@ -273,7 +274,7 @@ int32_t PlatformGameSound::LoadAll(const std::string& folder) {
                                                          : entry.slot->LoadWave(path.c_str()))
                                           : kFail;
     if (loaded != kOk) {
-      ReportFatalError(kSoundFileMessage, "GameMain", entry.music ? kMusicReportLine : kEffectReportLine,
+      ReportFatalError(Tr(kSoundFileMessage), "GameMain", entry.music ? kMusicReportLine : kEffectReportLine,
                        path);
       return kFail;
     }

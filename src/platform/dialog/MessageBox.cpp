@@ -39,9 +39,10 @@ void SdlMessageSink::ShowMessage(const std::string& caption, const std::string& 
   // fallback.
   if (!HaveDisplay()) return;
   const bool warning = caption == "Error";
-  if (ShowTextMessageBox(caption, text, warning)) return;
+  const std::string title = BoxTitle(caption);
+  if (ShowTextMessageBox(title, text, warning)) return;
   const Uint32 flags = warning ? SDL_MESSAGEBOX_WARNING : SDL_MESSAGEBOX_INFORMATION;
-  SDL_ShowSimpleMessageBox(flags, caption.c_str(), WithoutCarriageReturns(text).c_str(), parent_);
+  SDL_ShowSimpleMessageBox(flags, title.c_str(), WithoutCarriageReturns(text).c_str(), parent_);
 }
 
 }  // namespace quadrel::io

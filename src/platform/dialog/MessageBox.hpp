@@ -30,9 +30,9 @@ class QuitRequest {
   int exitCode_ = 0;
 };
 
-// Shows "Debug" as an information box and "Error" as a warning box, with the
-// cursor made visible first; the game's own drawn box (Japanese-capable),
-// else SDL's. Without a display nothing is shown: every report is on standard
+// Shows "Debug" as an information box and "Error" as a warning box, titled in
+// the player's language (BoxTitle), with the cursor made visible first; the
+// game's own drawn box (Japanese-capable), else SDL's. Without a display nothing is shown: every report is on standard
 // error already. RequestQuit goes to the QuitRequest.
 class SdlMessageSink final : public MessageSink {
  public:

@@ -60,6 +60,38 @@ constexpr int kButtonHeight = 28;
 
 }  // namespace
 
+void PrepareBoxFont(TTF_Font* font) {
+  // Full hinting snaps a low glyph (IPAGothic's underscore at 16 px) below
+  // the rounded descent, where SDL_ttf clips it away; light hinting keeps
+  // it inside the line.
+  TTF_SetFontHinting(font, TTF_HINTING_LIGHT);
+}
+
+std::string ElideMiddle(TTF_Font* font, const std::string& line, int maxWidth) {
+  int w = 0;
+  if (TTF_SizeUTF8(font, line.c_str(), &w, nullptr) != 0 || w <= maxWidth) return line;
+  std::vector<size_t> starts;  // byte offset of each character
+  for (size_t i = 0; i < line.size(); ++i)
+    if ((static_cast<unsigned char>(line[i]) & 0xC0) != 0x80) starts.push_back(i);
+  const size_t count = starts.size();
+  if (count == 0) return line;
+  auto cut = [&](size_t keep) {  // keep characters, the larger half at the end
+    const size_t head = keep / 2, tail = keep - head;
+    return line.substr(0, starts[head]) + "\u2026" +
+           (tail == 0 ? std::string() : line.substr(starts[count - tail]));
+  };
+  size_t lo = 0, hi = count - 1;  // the most characters that still fit
+  while (lo < hi) {
+    const size_t mid = (lo + hi + 1) / 2;
+    if (TTF_SizeUTF8(font, cut(mid).c_str(), &w, nullptr) == 0 && w <= maxWidth) {
+      lo = mid;
+    } else {
+      hi = mid - 1;
+    }
+  }
+  return cut(lo);
+}
+
 std::string FindFaceFor(const std::string& text, int* index) {
   if (!FcInit()) return "";
   FcCharSet* wanted = FcCharSetCreate();
@@ -95,7 +127,7 @@ std::string FindFaceFor(const std::string& text, int* index) {
 
 bool ShowTextMessageBox(const std::string& caption, const std::string& text, bool warning) {
   int index = 0;
-  const std::string file = FindFaceFor(caption + text + "OK", &index);
+  const std::string file = FindFaceFor(caption + text + "OK\u2026", &index);
   if (file.empty()) return false;
   const bool startVideo = !SDL_WasInit(SDL_INIT_VIDEO);
   if (startVideo) InstallXErrorGuard();  // before SDL, which chains to it
@@ -116,24 +148,31 @@ bool ShowTextMessageBox(const std::string& caption, const std::string& text, boo
     if (files::ReadWholeFile(file, files::FileKind::Font, face.bytes, &error)) {
       SDL_RWops* rw = SDL_RWFromConstMem(face.bytes.data(), int(face.bytes.size()));
       if (rw) face.font = TTF_OpenFontIndexRW(rw, 1, 16, index);
+      if (face.font) PrepareBoxFont(face.font);
     } else {
       files::WarnFileProblem(file, error);
     }
     std::vector<SDL_Surface*> rendered;
     SDL_Surface* okText = nullptr;
     int textWidth = 0, lineSkip = 0;
+    const int iconWidth = 40;
+    // The box fits the screen; longer lines are shortened in the middle.
+    SDL_Rect usable{0, 0, 1280, 1024};
+    SDL_GetDisplayUsableBounds(0, &usable);
+    const int maxWidth = std::clamp(usable.w - 40, 320, 1200);
+    const int maxTextWidth = maxWidth - kMargin * 3 - iconWidth;
     if (face.font) {
       lineSkip = TTF_FontLineSkip(face.font);
       const SDL_Color ink{0, 0, 0, 255};
       for (const std::string& line : Lines(text)) {
-        SDL_Surface* s = line.empty() ? nullptr : TTF_RenderUTF8_Blended(face.font, line.c_str(), ink);
+        const std::string shown = ElideMiddle(face.font, line, maxTextWidth);
+        SDL_Surface* s = shown.empty() ? nullptr : TTF_RenderUTF8_Blended(face.font, shown.c_str(), ink);
         rendered.push_back(s);
         if (s) textWidth = std::max(textWidth, s->w);
       }
       okText = TTF_RenderUTF8_Blended(face.font, "OK", ink);
     }
-    const int iconWidth = 40;
-    const int width = std::clamp(kMargin * 3 + iconWidth + textWidth, 320, 1200);
+    const int width = std::clamp(kMargin * 3 + iconWidth + textWidth, 320, maxWidth);
     const int textHeight = int(rendered.size()) * lineSkip;
     const int height = kMargin * 3 + std::max(textHeight, 32) + kButtonHeight;
     SDL_Window* window =

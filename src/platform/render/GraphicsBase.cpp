@@ -4,14 +4,15 @@
 #include <cstdio>
 
 #include "base/Diagnostics.hpp"
+#include "base/Translate.hpp"
 #include "platform/render/D3DMath.hpp"
 
 namespace quadrel::render {
 
-const char* const kNoRuntimeText = "DirectX9がインストールされていない可能性があります。";
-const char* const kOldRuntimeText = "DirectXのバージョンが古いかも知れません。";
-const char* const kInitFailedText = "Direct3Dの初期化に失敗しました。";
-const char* const kVertexBufferText = "頂点バッファの生成に失敗しました。";
+const char* const kNoRuntimeText = N_("OpenGL may not be available on this computer.");
+const char* const kOldRuntimeText = N_("The OpenGL version may be too old.");
+const char* const kInitFailedText = N_("The graphics could not be started.");
+const char* const kVertexBufferText = N_("A vertex buffer could not be made.");
 
 // Line numbers of the start-up reports (fixed; they appear in the user's report).
 constexpr int kNoRuntimeLine = 25;
@@ -209,20 +210,20 @@ GraphicsBase::~GraphicsBase() {
 int32_t GraphicsBase::InitDirect3D(int32_t fullScreen) {
   if (Logging()) Record("InitDirect3D(" + Int(fullScreen) + ")");
   if (ProbeRuntime() < 0) {
-    ReportFatalError(kNoRuntimeText, kUnit, kNoRuntimeLine);
+    ReportFatalError(Tr(kNoRuntimeText), kUnit, kNoRuntimeLine);
     return kFail;
   }
   if (CreateApi() < 0) {
-    ReportFatalError(kOldRuntimeText, kUnit, kOldRuntimeLine);
+    ReportFatalError(Tr(kOldRuntimeText), kUnit, kOldRuntimeLine);
     return kFail;
   }
   BuildPresentParametersNow(fullScreen);
   if (CreateRenderDeviceNow() < 0) {
-    ReportFatalError(kInitFailedText, kUnit, kInitFailedLine);
+    ReportFatalError(Tr(kInitFailedText), kUnit, kInitFailedLine);
     return kFail;
   }
   if (CreateFadeBuffer() < 0) {
-    ReportFatalError(kVertexBufferText, kUnit, kVertexBufferLine);
+    ReportFatalError(Tr(kVertexBufferText), kUnit, kVertexBufferLine);
     return kFail;
   }
   return kOk;
