@@ -309,7 +309,8 @@ TEST(HttpTransport, ALookupThatHangsFailsAfterItsBound) {
   const auto start = std::chrono::steady_clock::now();
   http.Get("http://hanging.test/", reply, sizeof reply);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-  EXPECT_EQ(log.shown, (Strings{"Error: ホストアドレス取得失敗", "サーバー接続失敗"}));
+  EXPECT_EQ(log.shown, (Strings{"Error: the ranking server's address could not be found.",
+                         "Could not reach the ranking server."}));
   EXPECT_FALSE(http.lastExchangeComplete());
 }
 
