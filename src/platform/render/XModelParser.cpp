@@ -307,6 +307,7 @@ class Parser {
       if (like && k != (*like)[f].count)
         return Fail(s_.Line(), std::string(what) + ": face " + std::to_string(f) + " has " +
                                    std::to_string(k) + " corners, the mesh's " + std::to_string((*like)[f].count));
+      if (k == 0) return Fail(s_.Line(), std::string(what) + ": face " + std::to_string(f) + " has no corners");
       if (!like && (corners_ += k) > kMaxXModelCorners)
         return Fail(s_.Line(), "more than " + std::to_string(kMaxXModelCorners) + " face corners");
       faces.push_back(Face{uint32_t(corners.size()), k});
