@@ -52,16 +52,14 @@ std::string Digest(const std::string& file, const MeshData& d) {
   // The first corner in full, to tell a rounding from a reordering.
   if (!d.vertices.empty()) {
     const auto& v = d.vertices[d.indices.empty() ? 0 : d.indices[0]];
-    std::snprintf(line, sizeof line, " first %.9g %.9g %.9g / %.9g %.9g %.9g / %.9g %.9g\n",
-                  v.position[0], v.position[1], v.position[2], v.normal[0], v.normal[1],
-                  v.normal[2], v.uv[0], v.uv[1]);
+    std::snprintf(line, sizeof line, " first %.9g %.9g %.9g / %.9g %.9g %.9g / %.9g %.9g\n", v.position[0],
+                  v.position[1], v.position[2], v.normal[0], v.normal[1], v.normal[2], v.uv[0], v.uv[1]);
     o << line;
   }
   for (const auto& s : d.subsets) {
     const auto& m = s.material;
-    o << " subset " << s.firstIndex << ' ' << s.indexCount << " diffuse " << Colour(m.diffuse)
-      << " ambient " << Colour(m.ambient) << " specular " << Colour(m.specular) << " emissive "
-      << Colour(m.emissive);
+    o << " subset " << s.firstIndex << ' ' << s.indexCount << " diffuse " << Colour(m.diffuse) << " ambient "
+      << Colour(m.ambient) << " specular " << Colour(m.specular) << " emissive " << Colour(m.emissive);
     std::snprintf(line, sizeof line, " power %.9g", m.power);
     o << line << " texture \"" << s.textureName << "\"\n";
   }
@@ -70,8 +68,8 @@ std::string Digest(const std::string& file, const MeshData& d) {
 
 TEST(Models, LoadIntoTheSameMeshesAsRecorded) {
   std::string all;
-  for (const char* file : {"ball.x", "bar.x", "block_b.x", "block_g.x", "block_p.x", "block_r.x",
-                           "block_s.x", "extend.x", "ground.x", "option.x", "wall.x"}) {
+  for (const char* file : {"ball.x", "bar.x", "block_b.x", "block_g.x", "block_p.x", "block_r.x", "block_s.x",
+                           "extend.x", "ground.x", "option.x", "wall.x"}) {
     MeshData d;
     std::string error;
     ASSERT_TRUE(render::LoadXMesh((RuntimeDir() / "model" / file).string(), d, &error))

@@ -21,13 +21,17 @@ struct Token {
   size_t n = 0;
   int line = 0;
   std::string Text() const { return std::string(p, n); }
-  bool Is(const char* word) const { return kind == Tok::Word && n == std::strlen(word) && std::memcmp(p, word, n) == 0; }
+  bool Is(const char* word) const {
+    return kind == Tok::Word && n == std::strlen(word) && std::memcmp(p, word, n) == 0;
+  }
 };
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',' || c == ';'; }
 bool IsDelimiter(char c) { return IsSpace(c) || c == '{' || c == '}' || c == '"' || c == '<' || c == '#'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool LooksNumeric(const Token& t) { return t.kind == Tok::Word && (IsDigit(t.p[0]) || t.p[0] == '-' || t.p[0] == '+' || t.p[0] == '.'); }
+bool LooksNumeric(const Token& t) {
+  return t.kind == Tok::Word && (IsDigit(t.p[0]) || t.p[0] == '-' || t.p[0] == '+' || t.p[0] == '.');
+}
 
 // The tokens of a text .x file; separators, GUIDs and comments are skipped.
 class Scanner {
@@ -120,8 +124,8 @@ bool ParseFloat(const char* p, const char* end, float& out) {
       if (fracKept < 15) frac = frac * 10 + uint64_t(*p - '0'), ++fracKept;
   }
   if (wholeDigits + fracDigits == 0) return false;
-  static const double kTenth[16] = {0.0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
-                                    1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
+  static const double kTenth[16] = {0.0,  1e-1, 1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                    1e-8, 1e-9, 1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
   float f = float(whole);
   if (fracKept > 0) f += float(double(frac) * kTenth[fracKept]);
   if (p < end && (*p == 'e' || *p == 'E')) {
@@ -245,7 +249,8 @@ class Parser {
     }
     if (!ok) return Fail(t.line, what + ": \"" + t.Text() + "\" is not an index");
     if (x >= size)
-      return Fail(t.line, what + ": index " + std::to_string(x) + " but only " + std::to_string(size) + " entries");
+      return Fail(t.line,
+                  what + ": index " + std::to_string(x) + " but only " + std::to_string(size) + " entries");
     v = uint32_t(x);
     return true;
   }
@@ -258,8 +263,16 @@ class Parser {
     return true;
   }
 
+  // Frames, meshes and materials kept: a file of tiny empty ones must not
+  // take gigabytes.
+  bool Keep(const char* what) {
+    return ++objects_ <= kMaxXModelObjects ||
+           Fail(s_.Line(), std::string(what) + ": more than " + std::to_string(kMaxXModelObjects) +
+                               " frames, meshes and materials");
+  }
+
   bool Frame(int parent, int depth) {
-    if (!Head("Frame", depth)) return false;
+    if (!Head("Frame", depth) || !Keep("Frame")) return false;
     const int self = int(scene_.frames.size());
     scene_.frames.emplace_back();
     if (parent < 0)
@@ -306,8 +319,10 @@ class Parser {
       if (!Count(std::string(what) + " face corners", 1, k)) return false;
       if (like && k != (*like)[f].count)
         return Fail(s_.Line(), std::string(what) + ": face " + std::to_string(f) + " has " +
-                                   std::to_string(k) + " corners, the mesh's " + std::to_string((*like)[f].count));
-      if (k == 0) return Fail(s_.Line(), std::string(what) + ": face " + std::to_string(f) + " has no corners");
+                                   std::to_string(k) + " corners, the mesh's " +
+                                   std::to_string((*like)[f].count));
+      if (k == 0)
+        return Fail(s_.Line(), std::string(what) + ": face " + std::to_string(f) + " has no corners");
       if (!like && (corners_ += k) > kMaxXModelCorners)
         return Fail(s_.Line(), "more than " + std::to_string(kMaxXModelCorners) + " face corners");
       faces.push_back(Face{uint32_t(corners.size()), k});
@@ -327,7 +342,8 @@ class Parser {
 
   bool MeshObject(Mesh& mesh, int depth) {
     uint32_t n = 0;
-    if (!Head("Mesh", depth) || !Count("Mesh vertices", 3, n) || !Vectors("Mesh vertices", n, 3, mesh.positions) ||
+    if (!Head("Mesh", depth) || !Keep("Mesh") || !Count("Mesh vertices", 3, n) ||
+        !Vectors("Mesh vertices", n, 3, mesh.positions) ||
         !Faces("Mesh", n, mesh.faces, mesh.corners, nullptr))
       return false;
     for (;;) {
@@ -341,7 +357,8 @@ class Parser {
         mesh.normalCorners.clear();
         if (!Head("MeshNormals", depth + 1) || !Count("MeshNormals", 3, n) ||
             !Vectors("MeshNormals", n, 3, mesh.normals) ||
-            !Faces("MeshNormals", n, mesh.normalFaces, mesh.normalCorners, &mesh.faces) || !Close("MeshNormals"))
+            !Faces("MeshNormals", n, mesh.normalFaces, mesh.normalCorners, &mesh.faces) ||
+            !Close("MeshNormals"))
           return false;
       } else if (t.Is("MeshTextureCoords")) {
         std::vector<float> uv;
@@ -378,7 +395,8 @@ class Parser {
       mesh.faceMaterials.push_back(m);
     }
     // A shorter list gives the remaining faces its first material.
-    while (mesh.faceMaterials.size() < mesh.faces.size()) mesh.faceMaterials.push_back(mesh.faceMaterials.front());
+    while (mesh.faceMaterials.size() < mesh.faces.size())
+      mesh.faceMaterials.push_back(mesh.faceMaterials.front());
     mesh.materials.clear();
     mesh.hasMaterialList = true;
     for (;;) {
@@ -388,7 +406,7 @@ class Parser {
       if (t.kind == Tok::Open) {  // {Name}: a material defined before
         const Token name = s_.Next();
         if (name.kind != Tok::Word) return Fail(name.line, "MeshMaterialList: a material name is missing");
-        if (!Close("MeshMaterialList")) return false;
+        if (!Close("MeshMaterialList") || !Keep("MeshMaterialList")) return false;
         mesh.materials.emplace_back();
         mesh.materials.back().name = name.Text();
         mesh.materials.back().reference = true;
@@ -406,8 +424,9 @@ class Parser {
   }
 
   bool MaterialObject(xmodel::Material& m, int depth) {
-    if (!Head("Material", depth, &m.name) || !Floats("Material", m.diffuse, 4) || !Floats("Material", &m.power, 1) ||
-        !Floats("Material", m.specular, 3) || !Floats("Material", m.emissive, 3))
+    if (!Head("Material", depth, &m.name) || !Keep("Material") || !Floats("Material", m.diffuse, 4) ||
+        !Floats("Material", &m.power, 1) || !Floats("Material", m.specular, 3) ||
+        !Floats("Material", m.emissive, 3))
       return false;
     for (;;) {
       const Token t = s_.Next();
@@ -436,6 +455,7 @@ class Parser {
   Scene& scene_;
   std::string* error_;
   uint64_t corners_ = 0;
+  uint32_t objects_ = 0;
 };
 
 }  // namespace

@@ -18,6 +18,8 @@ namespace quadrel::render {
 // Most face corners a model may have (the game's have a few thousand): keeps
 // a 64 MiB file of tiny faces from taking gigabytes of vertices.
 constexpr size_t kMaxXModelCorners = size_t(1) << 22;
+// Most frames, meshes and materials in one model (the game's have three).
+constexpr uint32_t kMaxXModelObjects = 4096;
 // Most nested blocks ({ ... } inside { ... }).
 constexpr int kMaxXModelDepth = 32;
 

@@ -1,6 +1,7 @@
 #include "platform/render/XModelScene.hpp"
 
 #include <cmath>
+#include <unordered_map>
 #include <utility>
 
 namespace quadrel::render::xmodel {
@@ -18,7 +19,8 @@ Matrix Multiply(const Matrix& a, const Matrix& b) {
   Matrix r;
   for (int i = 0; i < 4; ++i)
     for (int j = 0; j < 4; ++j)
-      r.m[i][j] = a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
+      r.m[i][j] =
+          a.m[i][0] * b.m[0][j] + a.m[i][1] * b.m[1][j] + a.m[i][2] * b.m[2][j] + a.m[i][3] * b.m[3][j];
   return r;
 }
 
@@ -116,12 +118,6 @@ bool Triangulate(const std::vector<V3>& p, std::vector<uint32_t>& out, uint64_t&
       budget -= uint64_t(n);
       const V2 p0 = q[size_t(prev)], p1 = q[size_t(ear)], p2 = q[size_t(next)];
       if (0.5 * (p0.x * (p2.y - p1.y) + p1.x * (p0.y - p2.y) + p2.x * (p1.y - p0.y)) > 0) continue;
-      V2 l{p0.x - p1.x, p0.y - p1.y}, r{p2.x - p1.x, p2.y - p1.y};
-      const float ll = std::sqrt(l.x * l.x + l.y * l.y), rl = std::sqrt(r.x * r.x + r.y * r.y);
-      l = {l.x / ll, l.y / ll};
-      r = {r.x / rl, r.y / rl};
-      const float mul = l.x * r.x + l.y * r.y;
-      if (std::fabs(mul - 1.f) < 1e-6f || std::fabs(mul + 1.f) < 1e-6f) continue;  // a straight corner
       int t = 0;
       for (; t < n; ++t) {
         const V2 v = q[size_t(t)];
@@ -170,7 +166,11 @@ bool BuildMeshData(Scene& scene, MeshData& out, std::string* error) {
 
   // Materials: the file's own, then each mesh's in turn; {Name} finds one before it.
   std::vector<const Material*> materials;
-  for (const Material& m : scene.globalMaterials) materials.push_back(&m);
+  std::unordered_map<std::string, uint32_t> byName;  // the first of each name
+  for (const Material& m : scene.globalMaterials) {
+    if (!m.name.empty()) byName.emplace(m.name, uint32_t(materials.size()));
+    materials.push_back(&m);
+  }
   std::vector<std::vector<uint32_t>> slot;  // per mesh (framed, then global): material -> subset
   for (const auto* list : {&framed, &global})
     for (const Placed& p : *list) {
@@ -178,13 +178,14 @@ bool BuildMeshData(Scene& scene, MeshData& out, std::string* error) {
       for (const Material& m : p.mesh->materials) {
         uint32_t index = uint32_t(materials.size());
         if (m.reference) {
-          for (index = 0; index < materials.size(); ++index)
-            if (!materials[index]->name.empty() && materials[index]->name == m.name) break;
-          if (index == materials.size()) {
+          const auto found = byName.find(m.name);
+          if (found == byName.end()) {
             if (error) *error = "material \"" + m.name + "\" is named but not defined";
             return false;
           }
+          index = found->second;
         } else {
+          if (!m.name.empty()) byName.emplace(m.name, index);
           materials.push_back(&m);
         }
         slot.back().push_back(index);
@@ -202,12 +203,19 @@ bool BuildMeshData(Scene& scene, MeshData& out, std::string* error) {
   // The pieces of each subset: meshes outside frames first, as the old loader drew them.
   struct Piece {
     const Placed* placed;
-    uint32_t material;  // the mesh's own number, or all faces when it has no list
+    const std::vector<uint32_t>* faces;  // those of the mesh with this material
   };
   std::vector<std::vector<Piece>> pieces(materials.size());
+  std::vector<std::vector<std::vector<uint32_t>>> facesOf(framed.size() + global.size());
+  size_t placedCount = 0;
   auto place = [&](const Placed& p, const std::vector<uint32_t>& s) {
-    if (!p.mesh->hasMaterialList) return pieces[0].push_back({&p, UINT32_MAX});
-    for (uint32_t b = 0; b < s.size(); ++b) pieces[s[b]].push_back({&p, b});
+    const Mesh& mesh = *p.mesh;
+    auto& buckets = facesOf[placedCount++];
+    buckets.resize(mesh.hasMaterialList ? s.size() : 1);
+    for (uint32_t f = 0; f < mesh.faces.size(); ++f)
+      buckets[mesh.hasMaterialList ? mesh.faceMaterials[f] : 0].push_back(f);
+    if (!mesh.hasMaterialList) return pieces[0].push_back({&p, &buckets[0]});
+    for (uint32_t b = 0; b < s.size(); ++b) pieces[s[b]].push_back({&p, &buckets[b]});
   };
   for (size_t i = 0; i < global.size(); ++i) place(global[i], slot[framed.size() + i]);
   for (size_t i = 0; i < framed.size(); ++i) place(framed[i], slot[i]);
@@ -231,8 +239,7 @@ bool BuildMeshData(Scene& scene, MeshData& out, std::string* error) {
       float nm[3][3];
       const bool turnNormals = NormalMatrix(piece.placed->world, nm);
       uint32_t lastFirst = UINT32_MAX;
-      for (size_t f = 0; f < mesh.faces.size(); ++f) {
-        if (piece.material != UINT32_MAX && mesh.faceMaterials[f] != piece.material) continue;
+      for (const uint32_t f : *piece.faces) {
         const Face& face = mesh.faces[f];
         const uint32_t base = uint32_t(out.vertices.size());
         polygon.clear();
@@ -241,7 +248,8 @@ bool BuildMeshData(Scene& scene, MeshData& out, std::string* error) {
           const float* p = &mesh.positions[size_t(v) * 3];
           polygon.push_back({p[0], p[1], p[2]});
           MeshVertex mv{};
-          for (int r = 0; r < 3; ++r) mv.position[r] = t[r][0] * p[0] + t[r][1] * p[1] + t[r][2] * p[2] + t[r][3];
+          for (int r = 0; r < 3; ++r)
+            mv.position[r] = t[r][0] * p[0] + t[r][1] * p[1] + t[r][2] * p[2] + t[r][3];
           if (!mesh.normals.empty()) {
             const float* n = &mesh.normals[size_t(mesh.normalCorners[mesh.normalFaces[f].first + c]) * 3];
             for (int r = 0; r < 3; ++r)
@@ -254,7 +262,8 @@ bool BuildMeshData(Scene& scene, MeshData& out, std::string* error) {
             mv.uv[1] = 1.0f - (1.0f - mesh.uvs[size_t(v) * 2 + 1]);
             out.hasTextureCoords = true;
           }
-          for (float x : {mv.position[0], mv.position[1], mv.position[2], mv.normal[0], mv.normal[1], mv.normal[2]})
+          for (float x :
+               {mv.position[0], mv.position[1], mv.position[2], mv.normal[0], mv.normal[1], mv.normal[2]})
             if (!std::isfinite(x)) {
               if (error) *error = "a frame's matrix carries a vertex beyond the range of numbers";
               return false;
@@ -270,7 +279,8 @@ bool BuildMeshData(Scene& scene, MeshData& out, std::string* error) {
         // later (the old loader's habit, kept for the same index order).
         for (size_t i = 0; i + 2 < triangles.size(); i += 3) {
           uint32_t tri[3] = {base + triangles[i], base + triangles[i + 1], base + triangles[i + 2]};
-          if (face.count != 4 && tri[0] == lastFirst) tri[0] = std::exchange(tri[2], std::exchange(tri[1], tri[0]));
+          if (face.count != 4 && tri[0] == lastFirst)
+            tri[0] = std::exchange(tri[2], std::exchange(tri[1], tri[0]));
           if (face.count != 4 || i == 0) lastFirst = tri[0];
           out.indices.insert(out.indices.end(), tri, tri + 3);
         }
