@@ -96,6 +96,7 @@ TEST_F(DamagedModels, DamagedTextIsRefusedWithItsReason) {
       {"xof 0302txt 0032\nMesh { 1; -nan;0;0;; 0;; }", "\"-nan\" is not a finite number"},
       {"xof 0302txt 0032\nMesh { 1; 99999999999999999999;0;0;; 0;; }", "is not a finite number"},
       {"xof 0302txt 0032\nMesh { 1; 0x10;0;0;; 0;; }", "\"0x10\" is not a finite number"},
+      {"xof 0302txt 0032\nMesh { 1\x1b[2J; }", "\"1?[2J\" is not a count"},  // quoted harmlessly
       {"xof 0302txt 0032\nFrame { FrameTransformMatrix { 3e38,0,0,0, 0,1,0,0, 0,0,1,0, 3e38,0,0,1;; }\n" +
            mesh.substr(17) + "} }",
        "beyond the range of numbers"},

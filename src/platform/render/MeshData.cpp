@@ -27,7 +27,7 @@ std::string TexturePath(const std::string& storedName, std::string* error) {
   if (s.empty()) return fail("empty texture name");
   if (s.find('\0') != std::string::npos) return fail("texture name holds a zero byte");
   if (s[0] == '/' || (s.size() > 1 && s[1] == ':'))
-    return fail("texture name \"" + storedName + "\" is an absolute path");
+    return fail("texture name " + Quoted(storedName) + " is an absolute path");
   while (s.rfind("./", 0) == 0) s.erase(0, 2);
   // Every step must be a plain name: no "..", no ".", no empty step.
   size_t start = 0;
@@ -35,12 +35,12 @@ std::string TexturePath(const std::string& storedName, std::string* error) {
     const size_t slash = s.find('/', start);
     const std::string step = s.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
     if (step.empty() || step == "." || step == "..")
-      return fail("texture name \"" + storedName + "\" leaves the game's folders");
+      return fail("texture name " + Quoted(storedName) + " leaves the game's folders");
     if (slash == std::string::npos) break;
     start = slash + 1;
   }
   if (s.rfind("texture/", 0) != 0 && s.rfind("model/", 0) != 0)
-    return fail("texture name \"" + storedName + "\" is not under texture/ or model/");
+    return fail("texture name " + Quoted(storedName) + " is not under texture/ or model/");
   return s;
 }
 

@@ -229,7 +229,7 @@ class Parser {
     if (!LooksNumeric(t)) return Fail(t.line, what + ": a count is missing");
     uint64_t v = 0;
     for (size_t i = 0; i < t.n; ++i) {
-      if (!IsDigit(t.p[i])) return Fail(t.line, what + ": \"" + t.Text() + "\" is not a count");
+      if (!IsDigit(t.p[i])) return Fail(t.line, what + ": " + Quoted(t.Text()) + " is not a count");
       if (v < (uint64_t(1) << 40)) v = v * 10 + uint64_t(t.p[i] - '0');
     }
     if (per > 0 && v > Remaining() / per)
@@ -247,7 +247,7 @@ class Parser {
       ok = IsDigit(t.p[i]);
       x = x * 10 + uint64_t(t.p[i] - '0');
     }
-    if (!ok) return Fail(t.line, what + ": \"" + t.Text() + "\" is not an index");
+    if (!ok) return Fail(t.line, what + ": " + Quoted(t.Text()) + " is not an index");
     if (x >= size)
       return Fail(t.line,
                   what + ": index " + std::to_string(x) + " but only " + std::to_string(size) + " entries");
@@ -258,7 +258,7 @@ class Parser {
     for (size_t i = 0; i < n; ++i) {
       const Token t = s_.Next();
       if (t.kind != Tok::Word || !ParseFloat(t.p, t.p + t.n, out[i]))
-        return Fail(t.line, std::string(what) + ": \"" + t.Text() + "\" is not a finite number");
+        return Fail(t.line, std::string(what) + ": " + Quoted(t.Text()) + " is not a finite number");
     }
     return true;
   }
@@ -459,6 +459,12 @@ class Parser {
 };
 
 }  // namespace
+
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (size_t i = 0; i < text.size() && i < 40; ++i) out += text[i] >= ' ' && text[i] <= '~' ? text[i] : '?';
+  return out + (text.size() > 40 ? "...\"" : "\"");
+}
 
 bool ParseXModel(const uint8_t* data, size_t size, MeshData& out, std::string* error) {
   if (size < 16 || std::memcmp(data, "xof ", 4) != 0) {

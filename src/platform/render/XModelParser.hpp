@@ -28,4 +28,8 @@ constexpr int kMaxXModelDepth = 32;
 // False with a reason ("line 12: Mesh declares 2000000000 vertices, ...").
 bool ParseXModel(const uint8_t* data, size_t size, MeshData& out, std::string* error = nullptr);
 
+// Text from a model as a reason may quote it: at most 40 bytes, anything but
+// printable ASCII shown as '?', so that a report stays one readable line.
+std::string Quoted(const std::string& text);
+
 }  // namespace quadrel::render

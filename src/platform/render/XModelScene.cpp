@@ -4,6 +4,8 @@
 #include <unordered_map>
 #include <utility>
 
+#include "platform/render/XModelParser.hpp"
+
 namespace quadrel::render::xmodel {
 namespace {
 
@@ -180,7 +182,7 @@ bool BuildMeshData(Scene& scene, MeshData& out, std::string* error) {
         if (m.reference) {
           const auto found = byName.find(m.name);
           if (found == byName.end()) {
-            if (error) *error = "material \"" + m.name + "\" is named but not defined";
+            if (error) *error = "material " + Quoted(m.name) + " is named but not defined";
             return false;
           }
           index = found->second;
