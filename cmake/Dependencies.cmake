@@ -19,8 +19,7 @@ if(NOT QUADREL_CORE_ONLY)
   pkg_check_modules(QUADREL_VORBISENC REQUIRED IMPORTED_TARGET GLOBAL vorbisenc vorbis ogg)
 endif()
 if(NOT QUADREL_CORE_ONLY OR QUADREL_FUZZ)
-  # Models and pictures: the game's loaders, and the fuzz targets that run them alone.
-  find_package(assimp REQUIRED)
+  # Pictures: the game's loader, and the fuzz targets that run it alone.
   pkg_check_modules(QUADREL_STB REQUIRED IMPORTED_TARGET GLOBAL stb)
 endif()
 if(QUADREL_SERVER)

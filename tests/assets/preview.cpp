@@ -1,14 +1,10 @@
 // quadrel-asset-preview RUNTIME_FOLDER OUTPUT_FOLDER
 // Renders what the generated assets look like, for a person to judge, until the
-// game can show them itself: every model loaded through Assimp with the game's
-// flags and drawn with the game's light and planar shadow (models.png), the
+// game can show them itself: every model loaded through the game's reader
+// and drawn with the game's light and planar shadow (models.png), the
 // opening field of a game seen through the game's camera with its fog
 // (game.png), and each picture with boxes where its scene draws text
 // (*_layout.png). A small software rasteriser with fixed-function lighting.
-#include <assimp/cimport.h>
-#include <assimp/postprocess.h>
-#include <assimp/scene.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -20,6 +16,7 @@
 #include <vector>
 
 #include "AssetFiles.hpp"
+#include "platform/render/MeshData.hpp"
 
 namespace fs = std::filesystem;
 using namespace quadrel::assettest;
@@ -148,47 +145,36 @@ std::map<std::string, Texture> textures;
 
 Model LoadModel(const fs::path& runtime, const std::string& name) {
   Model model;
-  const aiScene* scene =
-      aiImportFile((runtime / "model" / name).c_str(), aiProcess_Triangulate | aiProcess_ConvertToLeftHanded);
-  if (!scene) {
-    std::fprintf(stderr, "%s: %s\n", name.c_str(), aiGetErrorString());
+  quadrel::render::MeshData mesh;
+  std::string error;
+  if (!quadrel::render::LoadXMesh((runtime / "model" / name).string(), mesh, &error)) {
+    std::fprintf(stderr, "%s: %s\n", name.c_str(), error.c_str());
     return model;
   }
-  for (unsigned i = 0; i < scene->mNumMaterials; ++i) {
-    const aiMaterial* m = scene->mMaterials[i];
-    aiColor4D d(1, 1, 1, 1), s(0, 0, 0, 0), e(0, 0, 0, 0);
-    float power = 1;
-    aiGetMaterialColor(m, AI_MATKEY_COLOR_DIFFUSE, &d);
-    aiGetMaterialColor(m, AI_MATKEY_COLOR_SPECULAR, &s);
-    aiGetMaterialColor(m, AI_MATKEY_COLOR_EMISSIVE, &e);
-    aiGetMaterialFloat(m, AI_MATKEY_SHININESS, &power);
-    Material mat{{d.r, d.g, d.b}, {s.r, s.g, s.b}, {e.r, e.g, e.b}, d.a, power, nullptr};
-    aiString file;
-    if (aiGetMaterialTexture(m, aiTextureType_DIFFUSE, 0, &file) == AI_SUCCESS) {
-      const std::string key = file.C_Str();
+  for (const auto& subset : mesh.subsets) {
+    const auto &d = subset.material.diffuse, &s = subset.material.specular, &e = subset.material.emissive;
+    Material mat{{d.r, d.g, d.b}, {s.r, s.g, s.b}, {e.r, e.g, e.b}, d.a, subset.material.power, nullptr};
+    if (!subset.textureName.empty()) {
+      const std::string& key = subset.textureName;
       if (!textures.count(key)) textures[key] = LoadTexture(runtime / key);
       mat.texture = &textures[key];
     }
+    const int materialIndex = static_cast<int>(model.materials.size());
     model.materials.push_back(mat);
-  }
-  for (unsigned k = 0; k < scene->mNumMeshes; ++k) {
-    const aiMesh* mesh = scene->mMeshes[k];
-    for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
-      if (mesh->mFaces[f].mNumIndices != 3) continue;
+    for (uint32_t f = subset.firstIndex; f + 2 < subset.firstIndex + subset.indexCount; f += 3) {
       std::array<Corner, 3> tri;
       for (int c = 0; c < 3; ++c) {
-        const unsigned i = mesh->mFaces[f].mIndices[c];
-        tri[c].p = {mesh->mVertices[i].x, mesh->mVertices[i].y, mesh->mVertices[i].z};
-        if (mesh->mNormals) tri[c].n = {mesh->mNormals[i].x, mesh->mNormals[i].y, mesh->mNormals[i].z};
-        if (mesh->mTextureCoords[0]) tri[c].u = mesh->mTextureCoords[0][i].x, tri[c].v = mesh->mTextureCoords[0][i].y;
+        const auto& v = mesh.vertices[mesh.indices[f + uint32_t(c)]];
+        tri[c].p = {v.position[0], v.position[1], v.position[2]};
+        tri[c].n = {v.normal[0], v.normal[1], v.normal[2]};
+        tri[c].u = v.uv[0], tri[c].v = v.uv[1];
         model.lo = {std::min(model.lo.x, tri[c].p.x), std::min(model.lo.y, tri[c].p.y), std::min(model.lo.z, tri[c].p.z)};
         model.hi = {std::max(model.hi.x, tri[c].p.x), std::max(model.hi.y, tri[c].p.y), std::max(model.hi.z, tri[c].p.z)};
       }
       model.triangles.push_back(tri);
-      model.material.push_back(static_cast<int>(mesh->mMaterialIndex));
+      model.material.push_back(materialIndex);
     }
   }
-  aiReleaseImport(scene);
   return model;
 }
 

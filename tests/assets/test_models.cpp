@@ -1,9 +1,6 @@
-// Every model through Assimp with the flags the game's loader uses: sizes
+// Every model through the game's own reader: sizes
 // fitted to the field, materials, faces that face outwards in the left-handed
 // frame, and block colours that tell the five kinds apart.
-#include <assimp/cimport.h>
-#include <assimp/postprocess.h>
-#include <assimp/scene.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,73 +11,66 @@
 #include <vector>
 
 #include "AssetFiles.hpp"
+#include "platform/render/MeshData.hpp"
 
 namespace quadrel::assettest {
 namespace {
 
-constexpr unsigned kGameLoaderFlags = aiProcess_Triangulate | aiProcess_ConvertToLeftHanded;
+struct V3 {
+  float x = 0, y = 0, z = 0;
+  float operator[](int i) const { return i == 0 ? x : i == 1 ? y : z; }
+};
+V3 operator+(V3 a, V3 b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+V3 operator-(V3 a, V3 b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+V3 operator*(V3 a, float s) { return {a.x * s, a.y * s, a.z * s}; }
+V3 operator/(V3 a, float s) { return {a.x / s, a.y / s, a.z / s}; }
+float operator*(V3 a, V3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+V3 operator^(V3 a, V3 b) { return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x}; }
 
 struct Triangle {
-  std::array<aiVector3D, 3> p, n;
+  std::array<V3, 3> p, n;
 };
 
 struct LoadedModel {
   std::vector<Triangle> triangles;
-  std::vector<aiColor4D> diffuse;
+  std::vector<render::ColourValue> diffuse;
   std::vector<std::string> textures;  // one per material, empty when none
-  aiVector3D lo{1e9f, 1e9f, 1e9f}, hi{-1e9f, -1e9f, -1e9f};
+  V3 lo{1e9f, 1e9f, 1e9f}, hi{-1e9f, -1e9f, -1e9f};
   bool hasUv = true;
 };
 
-void Collect(const aiScene* scene, const aiNode* node, const aiMatrix4x4& parent, LoadedModel& out) {
-  const aiMatrix4x4 transform = parent * node->mTransformation;
-  aiMatrix3x3 rotation(transform);
-  for (unsigned m = 0; m < node->mNumMeshes; ++m) {
-    const aiMesh* mesh = scene->mMeshes[node->mMeshes[m]];
-    out.hasUv = out.hasUv && mesh->HasTextureCoords(0);
-    for (unsigned f = 0; f < mesh->mNumFaces; ++f) {
-      const aiFace& face = mesh->mFaces[f];
-      if (face.mNumIndices != 3) continue;
-      Triangle t;
-      for (int c = 0; c < 3; ++c) {
-        t.p[c] = transform * mesh->mVertices[face.mIndices[c]];
-        t.n[c] = mesh->HasNormals() ? rotation * mesh->mNormals[face.mIndices[c]] : aiVector3D();
-        out.lo = {std::min(out.lo.x, t.p[c].x), std::min(out.lo.y, t.p[c].y), std::min(out.lo.z, t.p[c].z)};
-        out.hi = {std::max(out.hi.x, t.p[c].x), std::max(out.hi.y, t.p[c].y), std::max(out.hi.z, t.p[c].z)};
-      }
-      out.triangles.push_back(t);
-    }
-  }
-  for (unsigned c = 0; c < node->mNumChildren; ++c) Collect(scene, node->mChildren[c], transform, out);
-}
-
 LoadedModel Load(const std::string& name) {
   LoadedModel model;
-  const std::string path = (RuntimeDir() / "model" / name).string();
-  const aiScene* scene = aiImportFile(path.c_str(), kGameLoaderFlags);
-  if (!scene) {
-    ADD_FAILURE() << name << ": " << aiGetErrorString();
+  render::MeshData mesh;
+  std::string error;
+  if (!render::LoadXMesh((RuntimeDir() / "model" / name).string(), mesh, &error)) {
+    ADD_FAILURE() << name << ": " << error;
     return model;
   }
-  for (unsigned i = 0; i < scene->mNumMaterials; ++i) {
-    aiColor4D d;
-    aiGetMaterialColor(scene->mMaterials[i], AI_MATKEY_COLOR_DIFFUSE, &d);
-    model.diffuse.push_back(d);
-    aiString texture;
-    model.textures.push_back(aiGetMaterialTexture(scene->mMaterials[i], aiTextureType_DIFFUSE, 0, &texture) == AI_SUCCESS
-                                 ? texture.C_Str()
-                                 : "");
+  model.hasUv = mesh.hasTextureCoords;
+  for (const render::MeshSubset& s : mesh.subsets) {
+    model.diffuse.push_back(s.material.diffuse);
+    model.textures.push_back(s.textureName);
   }
-  Collect(scene, scene->mRootNode, aiMatrix4x4(), model);
-  aiReleaseImport(scene);
+  for (size_t i = 0; i + 2 < mesh.indices.size(); i += 3) {
+    Triangle t;
+    for (int c = 0; c < 3; ++c) {
+      const render::MeshVertex& v = mesh.vertices[mesh.indices[i + size_t(c)]];
+      t.p[c] = {v.position[0], v.position[1], v.position[2]};
+      t.n[c] = {v.normal[0], v.normal[1], v.normal[2]};
+      model.lo = {std::min(model.lo.x, t.p[c].x), std::min(model.lo.y, t.p[c].y), std::min(model.lo.z, t.p[c].z)};
+      model.hi = {std::max(model.hi.x, t.p[c].x), std::max(model.hi.y, t.p[c].y), std::max(model.hi.z, t.p[c].z)};
+    }
+    model.triangles.push_back(t);
+  }
   return model;
 }
 
-aiVector3D FaceNormal(const Triangle& t) { return (t.p[1] - t.p[0]) ^ (t.p[2] - t.p[0]); }
+V3 FaceNormal(const Triangle& t) { return (t.p[1] - t.p[0]) ^ (t.p[2] - t.p[0]); }
 
 struct Expected {
   const char* file;
-  aiVector3D lo, hi;
+  V3 lo, hi;
   float slack;  // how far each side of the box may lie from the size asked for
   unsigned materials;
   bool convex;
@@ -115,7 +105,7 @@ TEST(Models, AreDirectXTextFilesWithNormalsCoordinatesAndMaterials) {
   }
 }
 
-TEST(Models, LoadWithTheGameFlagsAtTheirFieldSizes) {
+TEST(Models, LoadAtTheirFieldSizes) {
   for (const Expected& e : kModels) {
     SCOPED_TRACE(e.file);
     const LoadedModel m = Load(e.file);
@@ -136,12 +126,12 @@ TEST(Models, FrontFacesPointOutwardsAlongTheirNormals) {
   for (const Expected& e : kModels) {
     SCOPED_TRACE(e.file);
     const LoadedModel m = Load(e.file);
-    const aiVector3D centre = (m.lo + m.hi) * 0.5f;
+    const V3 centre = (m.lo + m.hi) * 0.5f;
     int againstNormals = 0, inwards = 0;
     for (const Triangle& t : m.triangles) {
-      const aiVector3D face = FaceNormal(t);
+      const V3 face = FaceNormal(t);
       if ((face * (t.n[0] + t.n[1] + t.n[2])) <= 0) ++againstNormals;
-      const aiVector3D middle = (t.p[0] + t.p[1] + t.p[2]) / 3.0f;
+      const V3 middle = (t.p[0] + t.p[1] + t.p[2]) / 3.0f;
       if (e.convex && (face * (middle - centre)) < -1e-6f) ++inwards;
       if (!e.convex && std::string(e.file) == "ground.x" && face.y <= 0) ++inwards;
     }
@@ -153,7 +143,7 @@ TEST(Models, FrontFacesPointOutwardsAlongTheirNormals) {
 // Every solid model is closed: each edge between two corners is walked once
 // in each direction, so no gap lets the backdrop or a shadow's stencil through.
 TEST(Models, SolidsHaveNoHolesOrStrayFaces) {
-  auto key = [](const aiVector3D& v) {
+  auto key = [](const V3& v) {
     return std::array<long, 3>{std::lround(v.x * 1e4), std::lround(v.y * 1e4), std::lround(v.z * 1e4)};
   };
   for (const Expected& e : kModels) {
@@ -191,13 +181,13 @@ TEST(Models, TexturesTheyNameAreTheFloorPicture) {
 
 TEST(Models, BlocksShowFiveClearlyDifferentColours) {
   const char* files[] = {"block_b.x", "block_g.x", "block_p.x", "block_r.x", "block_s.x"};
-  std::vector<aiColor4D> colours;
+  std::vector<render::ColourValue> colours;
   for (const char* file : files) {
     const LoadedModel m = Load(file);
     ASSERT_EQ(m.diffuse.size(), 1u) << file;
     colours.push_back(m.diffuse[0]);
   }
-  const aiColor4D &b = colours[0], &g = colours[1], &p = colours[2], &r = colours[3], &s = colours[4];
+  const render::ColourValue &b = colours[0], &g = colours[1], &p = colours[2], &r = colours[3], &s = colours[4];
   EXPECT_GT(b.b, std::max(b.r, b.g) + 0.3f);
   EXPECT_GT(g.g, std::max(g.r, g.b) + 0.3f);
   EXPECT_GT(r.r, std::max(r.g, r.b) + 0.3f);
@@ -215,8 +205,8 @@ TEST(Models, BlocksShowFiveClearlyDifferentColours) {
 // item wears a colour of what it gives.
 TEST(Models, ItemsWearTheColoursOfWhatTheyGive) {
   auto shares = [](const LoadedModel& a, const LoadedModel& b) {
-    for (const aiColor4D& x : a.diffuse)
-      for (const aiColor4D& y : b.diffuse)
+    for (const render::ColourValue& x : a.diffuse)
+      for (const render::ColourValue& y : b.diffuse)
         if (std::fabs(x.r - y.r) + std::fabs(x.g - y.g) + std::fabs(x.b - y.b) < 0.01f) return true;
     return false;
   };

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Runs each fuzzer for SECONDS on a working corpus seeded from the build's
-# seeds; fails when one finds a crash, a leak or undefined behaviour.
+# seeds, then replays the inputs kept in tests/fuzz/regressions/<target>/
+# (what earlier runs found); fails when one finds a crash, a leak or
+# undefined behaviour.
 #   tests/fuzz/run.sh BUILD_DIR SECONDS [TARGET...]   (targets: replay xmodel dds)
 set -uo pipefail
 build=$1 seconds=$2; shift 2
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(replay xmodel dds)
-export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+regressions=$(cd "$(dirname "$0")" && pwd)/regressions
 status=0
 for name in "${targets[@]}"; do
   fuzzer=$build/tests/fuzz/fuzz_$name
@@ -26,6 +28,17 @@ for name in "${targets[@]}"; do
   if [ $rc -ne 0 ]; then
     status=1
     grep -E 'ERROR|SUMMARY|runtime error|Test unit written' "$log" | head -n 20
+  fi
+  kept=("$regressions/$name"/*)
+  if [ -e "${kept[0]}" ]; then
+    # Each kept input once, as files: libFuzzer runs them and stops at a failure.
+    if "$fuzzer" -timeout=10 -rss_limit_mb=1024 "${kept[@]}" >"$log.regressions" 2>&1; then
+      echo "fuzz_$name: ${#kept[@]} kept inputs replayed, all pass"
+    else
+      status=1
+      echo "fuzz_$name: a kept input fails again:"
+      grep -E 'Running:|ERROR|SUMMARY|runtime error' "$log.regressions" | tail -n 20
+    fi
   fi
 done
 exit $status

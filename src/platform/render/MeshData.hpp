@@ -34,12 +34,14 @@ struct MeshData {
 // Reads the file with the file's own z, winding and texture coordinates; frame
 // transforms are applied. Returns false with a reason on failure.
 // The file is refused (with a reason) when it is not a regular file, larger
-// than 64 MiB, or declares more than its size can hold.
+// than 64 MiB, or damaged in any way XModelParser.hpp names.
 bool LoadXMesh(const std::string& fileName, MeshData& out, std::string* error = nullptr);
 bool LoadXMeshFromMemory(const uint8_t* data, size_t size, MeshData& out,
                          std::string* error = nullptr);
-// The texture name as a path inside the game's folders (backslashes become
-// slashes); "" with a reason when the name points anywhere else.
+// The path of a texture named inside a model, relative to the game's folder:
+// backslashes become slashes and a leading "./" is dropped. Only names under
+// "texture/" or "model/" are allowed; an absolute name, a ".." step or any
+// other folder gives "" and a reason.
 std::string TexturePath(const std::string& storedName, std::string* error = nullptr);
 
 }  // namespace quadrel::render
