@@ -12,12 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "base/IoResult.hpp"
 #include "base/RankingProtocol.hpp"
 
 namespace quadrel {
 
 constexpr int32_t kHttpOk = 0;
-constexpr int32_t kHttpFail = static_cast<int32_t>(0x80004005u);
+constexpr int32_t kHttpFail = kFailure;
 
 // The line that closes a form body: "--BOUNDARY--\r\n".
 constexpr size_t kFormClosingLength = sizeof protocol::kFormBoundary - 1 + 6;
