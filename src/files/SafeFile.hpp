@@ -74,6 +74,17 @@ class ReadableFile {
 bool ReadWholeFile(const std::string& path, FileKind kind, std::vector<uint8_t>& out,
                    std::string* error = nullptr);
 
+// Replaces path with bytes so that a reader, or the disk after a crash, sees
+// the old file or the new one, never a part: written beside it, flushed,
+// renamed over it, and the folder flushed. On failure the old file is as it
+// was, nothing is left beside it, and error (if given) says why.
+bool ReplaceFileAtomically(const std::string& path, const void* bytes, size_t size,
+                           std::string* error = nullptr);
+inline bool ReplaceFileAtomically(const std::string& path, const std::string& bytes,
+                                  std::string* error = nullptr) {
+  return ReplaceFileAtomically(path, bytes.data(), bytes.size(), error);
+}
+
 // One warning line on standard error for a load that fails quietly (a texture,
 // a background, a font): "quadrel: warning: <file>: <reason>".
 void WarnFileProblem(const std::string& path, const std::string& reason);
