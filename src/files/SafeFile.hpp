@@ -1,7 +1,8 @@
 // Opening the files the game and its tools read: never blocks (a FIFO or a
 // device in place of a file), accepts regular files only, and refuses a file
 // larger than its kind can sensibly need before anything is read or
-// allocated. Every refusal comes with a reason a person can read.
+// allocated. Every refusal comes with a reason a person can read. And the
+// one way the game writes its files: replaced whole, never left half written.
 #pragma once
 
 #include <cstdint>
