@@ -26,7 +26,8 @@ std::string LogLimiter::Admit(const std::string& cause, const std::string& line,
 }
 
 void Metrics::Verdict(server::Verdict verdict, double seconds) {
-  ++verdicts_[static_cast<size_t>(verdict)];
+  // Accepted is 0 and the refusals count down from -1: the slot is the negation.
+  ++verdicts_[static_cast<size_t>(-static_cast<int32_t>(verdict))];
   size_t b = 0;
   while (b < kBuckets.size() && seconds > kBuckets[b]) ++b;
   ++buckets_[b];

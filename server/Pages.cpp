@@ -1,6 +1,6 @@
 #include "Pages.hpp"
 
-#include <cstdio>
+#include "base/JsonText.hpp"
 
 namespace quadrel::server {
 
@@ -15,27 +15,6 @@ std::string HtmlEscape(std::string_view text) {
       case '"': out += "&quot;"; break;
       case '\'': out += "&#39;"; break;
       default: out += c;
-    }
-  }
-  return out;
-}
-
-std::string JsonEscape(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (u < 0x20 || u >= 0x7f || c == '<' || c == '>' || c == '&') {
-      // Outside printable ASCII, and the HTML specials, as \u escapes: the
-      // JSON stays ASCII and harmless even when pasted into a page.
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
-      out += escaped;
-    } else {
-      out += c;
     }
   }
   return out;

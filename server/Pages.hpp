@@ -11,7 +11,6 @@
 namespace quadrel::server {
 
 std::string HtmlEscape(std::string_view text);
-std::string JsonEscape(std::string_view text);  // without the surrounding quotes
 // A file name safe inside a quoted Content-Disposition parameter.
 std::string SafeFileName(std::string_view name);
 // "ALL" for a cleared game, else the level number counted from 1.

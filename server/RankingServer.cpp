@@ -128,7 +128,7 @@ Answer RankingServer::Register(std::string_view contentType, std::string_view bo
   answer.status = result.status;
   if (result.verdict != Verdict::Accepted) return refuse(result.verdict, result.reason);
   answer.verdict = Verdict::Accepted;
-  answer.body = "OK";
+  answer.body = VerdictToken(Verdict::Accepted);
   answer.reason = result.reason;
   return answer;
 }

@@ -18,7 +18,7 @@
 
 namespace quadrel::server {
 
-constexpr const char* kRegisterPath = "/quadrel/ranking/ranking.cgi";
+constexpr const char* kRegisterPath = protocol::kRankingPath;
 
 struct ServerOptions {
   int top = 100;                  // size of the board; a score below it gets -2

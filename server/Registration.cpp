@@ -14,16 +14,6 @@
 
 namespace quadrel::server {
 
-const char* VerdictToken(Verdict verdict) {
-  switch (verdict) {
-    case Verdict::Accepted: return "OK";
-    case Verdict::Failed: return "-1";
-    case Verdict::OutOfRank: return "-2";
-    case Verdict::BadVersion: return "-3";
-  }
-  return "-1";
-}
-
 bool IsDecimalInt32(std::string_view text, int32_t& value) {
   // Exactly what "%d" prints: an optional minus, no leading zeros.
   std::string_view digits = text;
@@ -89,22 +79,22 @@ const FormPart* FindOnce(const std::vector<FormPart>& parts, std::string_view na
 FormCheck ReadRegistration(const std::vector<FormPart>& parts) {
   FormCheck out;
   Registration& r = out.registration;
-  const FormPart* ver = FindOnce(parts, "ver", out.reason);
+  const FormPart* ver = FindOnce(parts, protocol::kFieldVersion, out.reason);
   if (!ver) return out;
   if (ver->data != "20050511") {
     out.verdict = Verdict::BadVersion;
     out.reason = "version \"" + std::string(ver->data.substr(0, 16)) + "\"";
     return out;
   }
-  const FormPart* cmd = FindOnce(parts, "cmd", out.reason);
-  const FormPart* name = cmd ? FindOnce(parts, "name", out.reason) : nullptr;
-  const FormPart* daytime = name ? FindOnce(parts, "daytime", out.reason) : nullptr;
-  const FormPart* score = daytime ? FindOnce(parts, "score", out.reason) : nullptr;
-  const FormPart* level = score ? FindOnce(parts, "level", out.reason) : nullptr;
-  const FormPart* fileName = level ? FindOnce(parts, "filename", out.reason) : nullptr;
-  const FormPart* data = fileName ? FindOnce(parts, "data", out.reason) : nullptr;
+  const FormPart* cmd = FindOnce(parts, protocol::kFieldCommand, out.reason);
+  const FormPart* name = cmd ? FindOnce(parts, protocol::kFieldName, out.reason) : nullptr;
+  const FormPart* daytime = name ? FindOnce(parts, protocol::kFieldDaytime, out.reason) : nullptr;
+  const FormPart* score = daytime ? FindOnce(parts, protocol::kFieldScore, out.reason) : nullptr;
+  const FormPart* level = score ? FindOnce(parts, protocol::kFieldLevel, out.reason) : nullptr;
+  const FormPart* fileName = level ? FindOnce(parts, protocol::kFieldFileName, out.reason) : nullptr;
+  const FormPart* data = fileName ? FindOnce(parts, protocol::kFieldData, out.reason) : nullptr;
   if (!data) return out;
-  if (cmd->data != "regist") {
+  if (cmd->data != protocol::kRegisterCommand) {
     out.reason = "cmd is not regist";
   } else if (name->data.size() != kNameLength || !IsPrintableAscii(name->data)) {
     out.reason = "name is not ten printable characters";

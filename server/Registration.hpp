@@ -11,14 +11,13 @@
 #include <vector>
 
 #include "Multipart.hpp"
+#include "base/RankingProtocol.hpp"
 #include "verify/ReplayCheck.hpp"
 
 namespace quadrel::server {
 
-// The answers the game understands: the last two characters of the reply.
-enum class Verdict { Accepted, Failed, OutOfRank, BadVersion };
-// "OK" for Accepted, else "-1", "-2", "-3".
-const char* VerdictToken(Verdict verdict);
+using protocol::Verdict;
+using protocol::VerdictToken;
 
 constexpr int32_t kGameVersion = 20050511;
 constexpr size_t kNameLength = 10;

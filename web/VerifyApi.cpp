@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/JsonText.hpp"
 #include "verify/ReplayCheck.hpp"
 #include "replay/ReplayStore.hpp"
 
@@ -10,26 +11,13 @@ namespace quadrel {
 namespace {
 
 // A JSON string. Names come from the player's file system and dates from the
-// file itself: quotes, backslashes and control bytes are escaped; in the date
-// (fixed-size bytes of the file) anything but printable ASCII becomes '?'.
-std::string Quoted(const std::string& text, bool asciiOnly = false) {
-  std::string out = "\"";
-  for (const char ch : text) {
-    const unsigned char c = static_cast<unsigned char>(ch);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (asciiOnly && (c < 0x20 || c >= 0x7f)) {
-      out += '?';
-    } else if (c < 0x20 || c == 0x7f) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += ch;
-    }
-  }
-  return out + "\"";
+// file itself; in the date (fixed-size bytes of the file) anything but
+// printable ASCII becomes '?'.
+std::string Quoted(std::string text, bool asciiOnly = false) {
+  if (asciiOnly)
+    for (char& ch : text)
+      if (static_cast<unsigned char>(ch) < 0x20 || static_cast<unsigned char>(ch) >= 0x7f) ch = '?';
+  return "\"" + JsonEscape(text) + "\"";
 }
 
 const char* OutcomeName(ReplayCheck::Outcome outcome) {

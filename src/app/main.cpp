@@ -179,8 +179,8 @@ int main(int argc, char** argv) {
                                   const RankingEntry& row, int32_t reachedLevel,
                                   const ReplayStore& store, const std::atomic<bool>& cancel) {
       http.cancel = &cancel;
-      const int32_t outcome =
-          RegisterOnline(http, url, RegistrationFormFor(row, reachedLevel, store));
+      const auto outcome = static_cast<int32_t>(
+          RegisterOnline(http, url, RegistrationFormFor(row, reachedLevel, store)));
       http.cancel = nullptr;
       return outcome;
     };

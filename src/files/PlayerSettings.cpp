@@ -64,17 +64,6 @@ bool ReadSettingsText(const std::string& path, std::string& text, std::string& e
   return true;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string PlayerSettingsPath() {
@@ -173,25 +162,11 @@ bool SavePlayerSettings(const PlayerSettings& settings, const std::string& path)
   std::string text, error;
   if (!ReadSettingsText(path, text, error)) text.clear();
   const std::string updated = UpdatePlayerSettings(text, settings);
-  std::string temporary = path + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  bool ok = fd >= 0;
-  int savedErrno = errno;
-  if (ok) {
-    ok = ::fchmod(fd, 0644) == 0 && WriteAll(fd, updated);
-    if (!ok) savedErrno = errno;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-      savedErrno = errno;
-      ok = false;
-    }
-    if (!ok) ::unlink(temporary.c_str());
+  if (!files::ReplaceFileAtomically(path, updated, &error)) {
+    files::WarnFileProblem(path, "cannot save the sound settings: " + error);
+    return false;
   }
-  if (!ok) {
-    files::WarnFileProblem(path, std::string("cannot save the sound settings: ") +
-                                     std::strerror(savedErrno));
-  }
-  return ok;
+  return true;
 }
 
 }  // namespace quadrel

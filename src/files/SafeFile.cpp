@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -26,7 +27,57 @@ const char* TypeName(mode_t mode) {
   return "not a plain file";
 }
 
+bool WriteAll(int fd, const uint8_t* bytes, size_t size) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::write(fd, bytes + done, size - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 }  // namespace
+
+bool ReplaceFileAtomically(const std::string& path, const void* bytes, size_t size,
+                           std::string* error) {
+  std::string temporary = path + ".XXXXXX";
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) return Fail(error, std::strerror(errno));
+  bool ok = ::fchmod(fd, 0644) == 0 && WriteAll(fd, static_cast<const uint8_t*>(bytes), size) &&
+            ::fsync(fd) == 0;
+  int failure = ok ? 0 : errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    failure = errno;
+  }
+  if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
+    ok = false;
+    failure = errno;
+  }
+  if (!ok) {
+    ::unlink(temporary.c_str());
+    return Fail(error, std::strerror(failure));
+  }
+  // The rename itself reaches the disk with the folder.
+  const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return true;
+}
 
 uint64_t FileSizeLimit(FileKind kind) {
   switch (kind) {

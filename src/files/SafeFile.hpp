@@ -1,7 +1,8 @@
 // Opening the files the game and its tools read: never blocks (a FIFO or a
 // device in place of a file), accepts regular files only, and refuses a file
 // larger than its kind can sensibly need before anything is read or
-// allocated. Every refusal comes with a reason a person can read.
+// allocated. Every refusal comes with a reason a person can read. And the
+// one way the game writes its files: replaced whole, never left half written.
 #pragma once
 
 #include <cstdint>
@@ -73,6 +74,17 @@ class ReadableFile {
 // Open + ReadAll in one step.
 bool ReadWholeFile(const std::string& path, FileKind kind, std::vector<uint8_t>& out,
                    std::string* error = nullptr);
+
+// Replaces path with bytes so that a reader, or the disk after a crash, sees
+// the old file or the new one, never a part: written beside it, flushed,
+// renamed over it, and the folder flushed. On failure the old file is as it
+// was, nothing is left beside it, and error (if given) says why.
+bool ReplaceFileAtomically(const std::string& path, const void* bytes, size_t size,
+                           std::string* error = nullptr);
+inline bool ReplaceFileAtomically(const std::string& path, const std::string& bytes,
+                                  std::string* error = nullptr) {
+  return ReplaceFileAtomically(path, bytes.data(), bytes.size(), error);
+}
 
 // One warning line on standard error for a load that fails quietly (a texture,
 // a background, a font): "quadrel: warning: <file>: <reason>".

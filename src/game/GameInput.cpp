@@ -96,17 +96,6 @@ void MoveCamera(GameVars& v) {
 
 }  // namespace
 
-void GameInput(GameScene& g) {
-  if (g.vars.clock.nextScene >= 0) return;
-  MouseState mouse{};
-  KeyboardState keyboard{};
-  if (g.input) {
-    g.input->ReadMouse(mouse);
-    g.input->ReadKeyboard(keyboard);
-  }
-  GameInputWith(g, mouse, keyboard);
-}
-
 void GameInputWith(GameScene& g, const MouseState& mouse, const KeyboardState& keyboard) {
   AppContext& ctx = g.ctx;
   GameVars& v = g.vars;

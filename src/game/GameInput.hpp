@@ -6,9 +6,7 @@
 
 namespace quadrel {
 
-// Reads the devices through g.input (all zero when there is none).
-void GameInput(GameScene& g);
-// The same with the records already read.
+// One step's input from the records the scene read.
 void GameInputWith(GameScene& g, const MouseState& mouse, const KeyboardState& keyboard);
 
 }  // namespace quadrel

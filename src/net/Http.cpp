@@ -41,8 +41,6 @@ constexpr char kServerUnreachable[] = N_("Could not reach the ranking server.");
 constexpr char kDataNotSent[] = N_("The data could not be sent.");
 constexpr char kBodyAllocFailed[] = N_("Not enough memory to send the ranking entry.");
 constexpr char kBodyFull[] = N_("Error: the data to send does not fit in the buffer.");
-constexpr char kClosingLine[] = "--0123456789ABCD--\r\n";
-static_assert(sizeof kClosingLine - 1 == kFormClosingLength);
 
 using Clock = std::chrono::steady_clock;
 
@@ -435,8 +433,7 @@ int32_t Http::Post(const std::string& url, char* out, size_t capacity) {
   }
   std::string header = "POST " + parts.path +
                        " HTTP/1.0\r\n"
-                       "Content-type: multipart/form-data; boundary=\"0123456789ABCD\"\r\n"
-                       "Content-Length: " +
+                       "Content-type: " + protocol::kFormContentType + "\r\nContent-Length: " +
                        std::to_string(bodyLength_ + kFormClosingLength) +
                        "\r\n"
                        "Host: " +
@@ -447,7 +444,8 @@ int32_t Http::Post(const std::string& url, char* out, size_t capacity) {
     ShowDebugMessage(Tr(kUrlInvalid));
     return kHttpFail;
   }
-  if (!AppendToBody(kClosingLine, kFormClosingLength)) return kHttpFail;
+  const std::string closing = std::string("--") + protocol::kFormBoundary + "--\r\n";
+  if (!AppendToBody(closing.data(), closing.size())) return kHttpFail;
 
   size_t length = header.size() + bodyLength_;
   std::unique_ptr<uint8_t[]> request(new (std::nothrow) uint8_t[bodyLength_ + kPostHeaderRoom]);
@@ -491,7 +489,7 @@ void Http::AddFormField(const std::string& name, const void* data, size_t length
     RefuseBody();
     return;
   }
-  std::string head = std::string("--") + kFormBoundary +
+  std::string head = std::string("--") + protocol::kFormBoundary +
                      "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n" +
                      (binary ? "Content-Type: octet/stream\r\n\r\n"
                              : "Content-Type: text/plain\r\n\r\n");

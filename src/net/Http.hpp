@@ -12,15 +12,16 @@
 #include <string>
 #include <vector>
 
+#include "base/IoResult.hpp"
+#include "base/RankingProtocol.hpp"
+
 namespace quadrel {
 
 constexpr int32_t kHttpOk = 0;
-constexpr int32_t kHttpFail = static_cast<int32_t>(0x80004005u);
+constexpr int32_t kHttpFail = kFailure;
 
-// Separates the parts of every form body; never compared with the data.
-constexpr char kFormBoundary[] = "0123456789ABCD";
-// The line that closes a form body: "--0123456789ABCD--\r\n".
-constexpr size_t kFormClosingLength = 20;
+// The line that closes a form body: "--BOUNDARY--\r\n".
+constexpr size_t kFormClosingLength = sizeof protocol::kFormBoundary - 1 + 6;
 // Room in a POST request for everything before the body: the request line,
 // the fixed headers and a Host line with a host name of the longest kind.
 constexpr size_t kPostHeaderRoom = 512;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "base/RankingProtocol.hpp"
+
 #ifndef QUADREL_RANKING_HOST
 #define QUADREL_RANKING_HOST "localhost"
 #endif
@@ -113,7 +115,7 @@ RankingServerChoice ChooseRankingServer(const char* environment,
 }
 
 std::string RankingUrl(const std::string& server) {
-  return "http://" + server + "/quadrel/ranking/ranking.cgi";
+  return "http://" + server + protocol::kRankingPath;
 }
 
 }  // namespace quadrel

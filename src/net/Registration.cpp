@@ -32,14 +32,14 @@ RegistrationForm RegistrationFormFor(const RankingEntry& row, int32_t reachedLev
   return form;
 }
 
-int32_t ReplyVerdict(const char* reply) {
+Verdict ReplyVerdict(const char* reply) {
   size_t length = std::strlen(reply);
-  if (length < 2 || reply[length - 2] != '-') return kRegistrationAccepted;
+  if (length < 2 || reply[length - 2] != '-') return Verdict::Accepted;
   switch (reply[length - 1]) {
-    case '1': return kRegistrationFailed;
-    case '2': return kRegistrationOutOfRank;
-    case '3': return kRegistrationBadVersion;
-    default: return kRegistrationAccepted;
+    case '1': return Verdict::Failed;
+    case '2': return Verdict::OutOfRank;
+    case '3': return Verdict::BadVersion;
+    default: return Verdict::Accepted;
   }
 }
 
@@ -54,37 +54,37 @@ bool ReplyHasSuccessStatus(const char* reply) {
   return blank[1] == '2';
 }
 
-int32_t RegisterOnline(Http& http, const std::string& url, const RegistrationForm& form) {
-  if (!form.complete) return kRegistrationFailed;
+Verdict RegisterOnline(Http& http, const std::string& url, const RegistrationForm& form) {
+  if (!form.complete) return Verdict::Failed;
   const std::pair<std::string, std::string> texts[] = {
-      {"cmd", "regist"},
-      {"ver", std::to_string(kReplayVersion)},
-      {"name", form.name},
-      {"daytime", form.dateTime},
-      {"score", std::to_string(form.score)},
-      {"level", std::to_string(form.level)},
-      {"filename", form.fileName},
+      {protocol::kFieldCommand, protocol::kRegisterCommand},
+      {protocol::kFieldVersion, std::to_string(kReplayVersion)},
+      {protocol::kFieldName, form.name},
+      {protocol::kFieldDaytime, form.dateTime},
+      {protocol::kFieldScore, std::to_string(form.score)},
+      {protocol::kFieldLevel, std::to_string(form.level)},
+      {protocol::kFieldFileName, form.fileName},
   };
   // The body is sized to its parts and the closing line; one the server would
   // not take gets the server's limit, and the part that does not fit is refused.
   size_t needed =
-      kFormClosingLength + FormPartSize(4, std::min(form.size, kRegistrationBodyMax), true);
+      kFormClosingLength + FormPartSize(sizeof protocol::kFieldData - 1, std::min(form.size, kRegistrationBodyMax), true);
   for (const auto& [name, value] : texts) needed += FormPartSize(name.size(), value.size(), false);
   http.BeginBody(std::min(needed, kRegistrationBodyMax));
-  if (!http.body()) return kRegistrationFailed;
+  if (!http.body()) return Verdict::Failed;
   for (const auto& [name, value] : texts)
     http.AddFormField(name, value.data(), value.size(), false);
-  http.AddFormField("data", form.data, form.size, true);
+  http.AddFormField(protocol::kFieldData, form.data, form.size, true);
   // A body too large for the server is not sent at all.
-  if (http.bodyRefused()) return kRegistrationFailed;
+  if (http.bodyRefused()) return Verdict::Failed;
 
   std::vector<char> reply(kRegistrationReplySize, '\0');
-  if (http.Post(url, reply.data(), reply.size()) != kHttpOk) return kRegistrationFailed;
+  if (http.Post(url, reply.data(), reply.size()) != kHttpOk) return Verdict::Failed;
   // The transport has shown its own messages; only a whole reply has a verdict.
-  if (!http.lastExchangeComplete()) return kRegistrationFailed;
+  if (!http.lastExchangeComplete()) return Verdict::Failed;
   if (!ReplyHasSuccessStatus(reply.data())) {
     ShowDebugMessage(Tr(kBadReply));
-    return kRegistrationFailed;
+    return Verdict::Failed;
   }
   return ReplyVerdict(reply.data());
 }

@@ -13,13 +13,7 @@
 
 namespace quadrel {
 
-// What the ranking scene shows for each outcome.
-enum RegistrationOutcome : int32_t {
-  kRegistrationAccepted = 0,
-  kRegistrationFailed = -1,
-  kRegistrationOutOfRank = -2,
-  kRegistrationBadVersion = -3,
-};
+using protocol::Verdict;
 
 // The largest body the ranking server takes: 2 MiB, room for a replay the
 // store holds whole (1,296,160 bytes) and the texts.
@@ -45,13 +39,13 @@ RegistrationForm RegistrationFormFor(const RankingEntry& row, int32_t reachedLev
                                      const ReplayStore& store);
 
 // The verdict written at the very end of a reply: "-1", "-2", "-3", else accepted.
-int32_t ReplyVerdict(const char* reply);
+Verdict ReplyVerdict(const char* reply);
 // True when the reply opens with an HTTP status line of a 2xx status.
 bool ReplyHasSuccessStatus(const char* reply);
 
-// Sends the form and returns a RegistrationOutcome. Anything short of a whole
+// Sends the form and returns the server's verdict. Anything short of a whole
 // reply from a server that answered (no connection, a cut or missing reply,
 // no success status, a body larger than kRegistrationBodyMax) is a failure, -1.
-int32_t RegisterOnline(Http& http, const std::string& url, const RegistrationForm& form);
+Verdict RegisterOnline(Http& http, const std::string& url, const RegistrationForm& form);
 
 }  // namespace quadrel

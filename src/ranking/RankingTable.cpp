@@ -15,6 +15,7 @@
 
 #include "base/Diagnostics.hpp"
 #include "base/Translate.hpp"
+#include "files/SafeFile.hpp"
 
 namespace quadrel {
 namespace {
@@ -62,24 +63,6 @@ void ParseRecord(const char* line, size_t length, RankingEntry& row) {
   CopyField(row.dateTime, line + scoreLength + kRankingNameLength, kRankingDateLength);
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 }  // namespace
 
 std::string FormatRankingDate(const std::tm& t) {
@@ -108,13 +91,16 @@ const char* RankLabel(int index) {
 }
 
 void LoadRankingFile(RankingTable& table, const std::string& path) {
-  // Created empty when missing, as the game always had; non-blocking so a
-  // FIFO in its place cannot stall the scene.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
+  // Created empty when missing, as the game always had.
+  const int created = ::open(path.c_str(), O_RDONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (created >= 0) {
+    ::close(created);
+    return;
+  }
+  std::vector<uint8_t> bytes;
+  std::string error;
+  if (!files::ReadWholeFile(path, files::FileKind::Ranking, bytes, &error)) {
+    files::WarnFileProblem(path, error);
     return;
   }
   // Only the first ten lines count. A line is kept up to one byte past the
@@ -122,23 +108,16 @@ void LoadRankingFile(RankingTable& table, const std::string& path) {
   char line[kMaxLineLength + 1];
   size_t length = 0;
   int row = 0;
-  char chunk[512];
-  while (row < kRankingRows) {
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    for (ssize_t i = 0; i < n && row < kRankingRows; ++i) {
-      if (chunk[i] == '\n') {
-        ParseRecord(line, length, table.rows[row++]);
-        length = 0;
-      } else if (length < sizeof line) {
-        line[length++] = chunk[i];
-      }
+  for (size_t i = 0; i < bytes.size() && row < kRankingRows; ++i) {
+    if (bytes[i] == '\n') {
+      ParseRecord(line, length, table.rows[row++]);
+      length = 0;
+    } else if (length < sizeof line) {
+      line[length++] = static_cast<char>(bytes[i]);
     }
   }
   // A last line without its line feed is still a record.
   if (row < kRankingRows && length > 0) ParseRecord(line, length, table.rows[row]);
-  ::close(fd);
 }
 
 bool SaveRankingFile(const RankingTable& table, const std::string& path) {
@@ -146,24 +125,7 @@ bool SaveRankingFile(const RankingTable& table, const std::string& path) {
   for (const RankingEntry& row : table.rows)
     if (row.score != 0) bytes += FormatRankingRecord(row);
 
-  std::string temporary = path + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  bool ok = fd >= 0;
-  if (ok) {
-    ok = ::fchmod(fd, 0644) == 0 && WriteAll(fd, bytes) && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    ok = ok && ::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) {
-      ::unlink(temporary.c_str());
-    } else {
-      // The rename itself reaches the disk with the folder.
-      const int dir = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-      if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-      }
-    }
-  }
+  const bool ok = files::ReplaceFileAtomically(path, bytes);
   if (!ok) ShowDebugMessage(Tr("Write Error."));
   return ok;
 }

@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "files/SafeFile.hpp"
+
 namespace quadrel {
 namespace {
 
@@ -40,34 +42,23 @@ ReplayListEntry ReadReplayListEntry(const std::string& folder, const std::string
   ReplayListEntry entry;
   entry.fileName = fileName;
   const std::string path = folder + "/" + fileName;
-  // Non-blocking, so a pipe under a replay's name cannot hold the list up.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  struct stat st {};
-  if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    if (fd >= 0) ::close(fd);
-    entry.status = ReplayReadStatus::CannotOpen;
+  // A pipe under a replay's name cannot hold the list up.
+  files::OpenFailure failure = files::OpenFailure::None;
+  files::ReadableFile file =
+      files::ReadableFile::Open(path, files::FileKind::Replay, nullptr, &failure);
+  if (!file.IsOpen()) {
+    entry.status = failure == files::OpenFailure::TooLarge ? ReplayReadStatus::TooLarge
+                                                           : ReplayReadStatus::CannotOpen;
     TakeScoreAndDateFromName(entry);
     return entry;
   }
+  // Only the header: the file may be longer than its room here.
   uint8_t head[kReplayHeaderArea];
-  size_t got = 0;
-  bool failed = false;
-  const size_t want = std::min<uint64_t>(kReplayHeaderArea, static_cast<uint64_t>(st.st_size));
-  while (got < want) {
-    const ssize_t n = ::pread(fd, head + got, want - got, static_cast<off_t>(got));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      failed = true;
-      break;
-    }
-    got += static_cast<size_t>(n);
-  }
-  ::close(fd);
+  const size_t want = std::min<uint64_t>(kReplayHeaderArea, file.Size());
+  const size_t got = file.ReadInto(head, sizeof head);
 
-  if (failed) {
+  if (got < want) {
     entry.status = ReplayReadStatus::ReadFailed;
-  } else if (static_cast<uint64_t>(st.st_size) > kReplayBufferSize) {
-    entry.status = ReplayReadStatus::TooLarge;
   } else if (got < sizeof kReplaySignature ||
              std::memcmp(head, kReplaySignature, sizeof kReplaySignature) != 0) {
     entry.status = ReplayReadStatus::BadSignature;

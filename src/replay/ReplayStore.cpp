@@ -129,38 +129,7 @@ bool ReplayStore::WriteReplayFile() const {
   std::error_code ec;
   std::filesystem::create_directories(folder_, ec);
   const std::filesystem::path path = std::filesystem::path(folder_) / fileName_;
-  // Written beside the target and renamed, so a failed write never leaves a
-  // truncated replay under the real name.
-  const std::filesystem::path temporary = path.string() + ".part";
-  // Forced to disk before the rename, so a crash right after a save cannot
-  // leave an empty file under the real name.
-  const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  bool ok = true;
-  for (size_t done = 0; ok && done < cursor_;) {
-    const ssize_t n = ::write(fd, buffer_.get() + done, cursor_ - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += static_cast<size_t>(n);
-  }
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  if (!ok) {
-    std::filesystem::remove(temporary, ec);
-    return false;
-  }
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    std::filesystem::remove(temporary, ec);
-    return false;
-  }
-  const int dir = ::open(path.parent_path().empty() ? "." : path.parent_path().c_str(),
-                         O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);  // the rename itself reaches the disk
-    ::close(dir);
-  }
-  return true;
+  return files::ReplaceFileAtomically(path.string(), buffer_.get(), cursor_);
 }
 
 void ReplayStore::TakeHeader() {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/RankingProtocol.hpp"
 #include "replay/ReplayStore.hpp"
 #include "scenes/SceneSetup.hpp"
 
@@ -136,7 +137,7 @@ void RankingScene::AnswerClick(AppContext& ctx) {
   }
   const int32_t row = table_.newEntryIndex;
   if (row < 0 || row >= kRankingRows) {
-    ShowRegistrationOutcome(-1);
+    ShowRegistrationOutcome(static_cast<int32_t>(protocol::Verdict::Failed));
     return;
   }
   // The exchange may take seconds: it runs beside the frame loop, which goes
@@ -153,14 +154,15 @@ void RankingScene::AnswerClick(AppContext& ctx) {
 }
 
 void RankingScene::ShowRegistrationOutcome(int32_t outcome) {
-  switch (outcome) {
-    case 0:
+  using protocol::Verdict;
+  switch (static_cast<Verdict>(outcome)) {
+    case Verdict::Accepted:
       SetMessage("Complete !", kCompleteColour);
       break;
-    case -2:
+    case Verdict::OutOfRank:
       SetMessage("Out of Rank...", kOutOfRankColour);
       break;
-    case -3:
+    case Verdict::BadVersion:
       SetMessage("Bad Version", kErrorColour);
       break;
     default:

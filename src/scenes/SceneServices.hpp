@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "base/RankingProtocol.hpp"
 #include "files/PlayerSettings.hpp"
 #include "game/GameScene.hpp"
 #include "platform/render/Clock.hpp"
@@ -42,13 +43,15 @@ struct SceneServices {
   // Calendar time for the ranking's time stamps.
   std::function<std::time_t()> calendarNow = [] { return std::time(nullptr); };
   // Sends a new row with the game's level and replay to the internet ranking:
-  // 0 accepted, -1 failed, -2 out of rank, -3 bad version. It runs on a worker
+  // a protocol::Verdict as its number. It runs on a worker
   // thread while the store stays untouched, and gives up once cancel is
   // raised. Until the program wires the network in, every registration fails.
   std::function<int32_t(const RankingEntry& row, int32_t reachedLevel, const ReplayStore& store,
                         const std::atomic<bool>& cancel)>
       registerOnline = [](const RankingEntry&, int32_t, const ReplayStore&,
-                          const std::atomic<bool>&) { return -1; };
+                          const std::atomic<bool>&) {
+        return static_cast<int32_t>(protocol::Verdict::Failed);
+      };
   // The player's sound settings as read at start; saveSettings keeps a change.
   PlayerSettings settings{};
   std::function<void(const PlayerSettings&)> saveSettings = [](const PlayerSettings&) {};

@@ -293,6 +293,11 @@ TEST_F(Ranking, DamagedFilesLeaveUnreadableRowsAsTheyWere) {
   EXPECT_EQ(t.rows[0].score, 7);
   EXPECT_EQ(t.rows[1].score, 400);
 
+  // Larger than any ranking could be: refused whole.
+  WriteFile(Line("00000900", "first     ", date.c_str()) + std::string(64 * 1024, '\n'));
+  LoadRankingFile(t, path_);
+  EXPECT_EQ(t.rows[0].score, 7);
+
   // Not a file at all.
   fs::remove(path_);
   fs::create_directory(path_);

@@ -23,7 +23,7 @@ namespace {
 
 using Mode = LoopbackServer::Mode;
 constexpr int kA = 0x1E, kC = 0x2E, kE = 0x12, kShift = 0x2A;
-constexpr char kPath[] = "/quadrel/ranking/ranking.cgi";
+constexpr const char* kPath = protocol::kRankingPath;
 
 std::string Part(const std::string& name, const std::string& value, bool binary = false) {
   return "--0123456789ABCD\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n" +
@@ -45,7 +45,7 @@ struct Visit {
                                               const ReplayStore& store,
                                               const std::atomic<bool>& cancel) {
       http.cancel = &cancel;
-      return RegisterOnline(http, url, RegistrationFormFor(row, level, store));
+      return static_cast<int32_t>(RegisterOnline(http, url, RegistrationFormFor(row, level, store)));
     };
     std::tm end{};
     end.tm_year = 126;

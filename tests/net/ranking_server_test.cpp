@@ -78,7 +78,7 @@ TEST(RankingServer, Ipv6ServerGetsItsAddressInBracketsInTheHostLines) {
   RegistrationForm form;
   form.name = "ABC       ";
   const std::string port = std::to_string(server.port());
-  EXPECT_EQ(RegisterOnline(http, RankingUrl("[::1]:" + port), form), kRegistrationAccepted);
+  EXPECT_EQ(RegisterOnline(http, RankingUrl("[::1]:" + port), form), Verdict::Accepted);
   EXPECT_EQ(http.lookupCount(), 0);
   const std::string request = server.Request();
   EXPECT_EQ(request.rfind("POST /quadrel/ranking/ranking.cgi HTTP/1.0\r\n", 0), 0u);
@@ -103,7 +103,7 @@ TEST(RankingServer, LongestAcceptedNameFitsThePostHeader) {
     return true;
   };
   RegistrationForm form;
-  EXPECT_EQ(RegisterOnline(http, RankingUrl(text), form), kRegistrationAccepted);
+  EXPECT_EQ(RegisterOnline(http, RankingUrl(text), form), Verdict::Accepted);
   EXPECT_NE(server.Request().find("\r\nHost: " + kLongestName + "\r\n\r\n"), std::string::npos);
   EXPECT_TRUE(log.shown.empty());
 }

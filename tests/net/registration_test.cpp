@@ -15,7 +15,7 @@ namespace {
 
 using Mode = LoopbackServer::Mode;
 using Strings = std::vector<std::string>;
-constexpr char kPath[] = "/quadrel/ranking/ranking.cgi";
+constexpr const char* kPath = protocol::kRankingPath;
 
 std::string Reply(const std::string& body) {
   return "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\n" + body;
@@ -66,7 +66,7 @@ TEST(Registration, RequestIsByteExact) {
   MessageLog log;
   Http http;
   Game game;
-  EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), kRegistrationAccepted);
+  EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), Verdict::Accepted);
   std::string body = game.Body();
   std::string expected = std::string("POST /quadrel/ranking/ranking.cgi HTTP/1.0\r\n") +
                          "Content-type: multipart/form-data; boundary=\"0123456789ABCD\"\r\n" +
@@ -79,14 +79,14 @@ TEST(Registration, RequestIsByteExact) {
 }
 
 TEST(Registration, VerdictIsReadFromTheLastTwoCharacters) {
-  EXPECT_EQ(ReplyVerdict("-2"), kRegistrationOutOfRank);
-  EXPECT_EQ(ReplyVerdict("HTTP/1.0 200 OK\r\n\r\n-1"), kRegistrationFailed);
-  EXPECT_EQ(ReplyVerdict("x-3"), kRegistrationBadVersion);
-  EXPECT_EQ(ReplyVerdict("-1\n"), kRegistrationAccepted);
-  EXPECT_EQ(ReplyVerdict("-2 and more"), kRegistrationAccepted);
-  EXPECT_EQ(ReplyVerdict("-4"), kRegistrationAccepted);
-  EXPECT_EQ(ReplyVerdict("2"), kRegistrationAccepted);
-  EXPECT_EQ(ReplyVerdict(""), kRegistrationAccepted);
+  EXPECT_EQ(ReplyVerdict("-2"), Verdict::OutOfRank);
+  EXPECT_EQ(ReplyVerdict("HTTP/1.0 200 OK\r\n\r\n-1"), Verdict::Failed);
+  EXPECT_EQ(ReplyVerdict("x-3"), Verdict::BadVersion);
+  EXPECT_EQ(ReplyVerdict("-1\n"), Verdict::Accepted);
+  EXPECT_EQ(ReplyVerdict("-2 and more"), Verdict::Accepted);
+  EXPECT_EQ(ReplyVerdict("-4"), Verdict::Accepted);
+  EXPECT_EQ(ReplyVerdict("2"), Verdict::Accepted);
+  EXPECT_EQ(ReplyVerdict(""), Verdict::Accepted);
 
   EXPECT_TRUE(ReplyHasSuccessStatus("HTTP/1.0 200 OK\r\n\r\n"));
   EXPECT_TRUE(ReplyHasSuccessStatus("HTTP/1.1 204 No Content\r\n\r\n"));
@@ -100,19 +100,19 @@ TEST(Registration, VerdictIsReadFromTheLastTwoCharacters) {
 TEST(Registration, ServerVerdictsBecomeOutcomes) {
   struct Case {
     std::string reply;
-    int32_t outcome;
+    Verdict outcome;
   };
   const Case cases[] = {
-      {Reply("0"), kRegistrationAccepted},
-      {Reply("-1"), kRegistrationFailed},
-      {Reply("-2"), kRegistrationOutOfRank},
-      {Reply("-3"), kRegistrationBadVersion},
-      {Reply("-1\n"), kRegistrationAccepted},
-      {Reply("-2 rank 11"), kRegistrationAccepted},
-      {Reply(""), kRegistrationAccepted},
+      {Reply("0"), Verdict::Accepted},
+      {Reply("-1"), Verdict::Failed},
+      {Reply("-2"), Verdict::OutOfRank},
+      {Reply("-3"), Verdict::BadVersion},
+      {Reply("-1\n"), Verdict::Accepted},
+      {Reply("-2 rank 11"), Verdict::Accepted},
+      {Reply(""), Verdict::Accepted},
       // Not an answer of the ranking at all.
-      {"HTTP/1.0 404 Not Found\r\n\r\n-2", kRegistrationFailed},
-      {"-2", kRegistrationFailed},
+      {"HTTP/1.0 404 Not Found\r\n\r\n-2", Verdict::Failed},
+      {"-2", Verdict::Failed},
   };
   for (const Case& c : cases) {
     LoopbackServer server(Mode::Reply, c.reply);
@@ -120,7 +120,7 @@ TEST(Registration, ServerVerdictsBecomeOutcomes) {
     Http http;
     Game game;
     EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), c.outcome) << c.reply;
-    if (c.outcome == kRegistrationFailed && c.reply != Reply("-1"))
+    if (c.outcome == Verdict::Failed && c.reply != Reply("-1"))
       EXPECT_EQ(log.shown, Strings{"Error: the ranking server's answer is not valid."}) << c.reply;
     else
       EXPECT_TRUE(log.shown.empty()) << c.reply;
@@ -136,7 +136,7 @@ TEST(Registration, BodyIsSizedToTheReplayUpToTheServersLimit) {
     MessageLog log;
     Http http;
     Game game(size);
-    EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), kRegistrationAccepted);
+    EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), Verdict::Accepted);
     const std::string body = game.Body();
     const std::string request = server.Request();
     EXPECT_NE(request.find("Content-Length: " + std::to_string(body.size()) + "\r\n"),
@@ -149,7 +149,7 @@ TEST(Registration, BodyIsSizedToTheReplayUpToTheServersLimit) {
   MessageLog log;
   Http http;
   Game game(kRegistrationBodyMax - overhead + 1);
-  EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), kRegistrationFailed);
+  EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), Verdict::Failed);
   EXPECT_EQ(server.connections(), 0);
   EXPECT_EQ(log.shown, Strings{"Error: the data to send does not fit in the buffer."});
 }
@@ -164,7 +164,7 @@ TEST(Registration, ReplayCutAtTheStoreLimitIsNotSent) {
   EXPECT_FALSE(form.complete);
   LoopbackServer server(Mode::Reply, Reply("0"));
   Http http;
-  EXPECT_EQ(RegisterOnline(http, server.Url(kPath), form), kRegistrationFailed);
+  EXPECT_EQ(RegisterOnline(http, server.Url(kPath), form), Verdict::Failed);
   EXPECT_EQ(server.connections(), 0);
 }
 
@@ -173,7 +173,7 @@ TEST(Registration, ReplyLongerThanTheBufferHasNoVerdict) {
   MessageLog log;
   Http http;
   Game game;
-  EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), kRegistrationFailed);
+  EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), Verdict::Failed);
   EXPECT_TRUE(http.lastReplyCut());
 }
 
@@ -185,7 +185,7 @@ TEST(Registration, TransportFailuresAreFailures) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(RegisterOnline(http, "http://127.0.0.1:" + std::to_string(UnusedPort()) + kPath,
                              game.form),
-              kRegistrationFailed);
+              Verdict::Failed);
     EXPECT_LT(SecondsSince(start), 1.0);
     EXPECT_EQ(log.shown, (Strings{"Error: could not connect to the ranking server.", "Could not reach the ranking server."}));
   }
@@ -195,7 +195,7 @@ TEST(Registration, TransportFailuresAreFailures) {
     MessageLog log;
     Http http;
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), kRegistrationFailed);
+    EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), Verdict::Failed);
     EXPECT_LT(SecondsSince(start), 2.0);
     EXPECT_FALSE(log.shown.empty());
   }
@@ -204,14 +204,14 @@ TEST(Registration, TransportFailuresAreFailures) {
     MessageLog log;
     Http http;
     http.progressTimeoutSeconds = 0.3;
-    EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), kRegistrationFailed);
+    EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), Verdict::Failed);
     EXPECT_EQ(log.shown, Strings{"The ranking server did not answer in time."});
   }
   {
     LoopbackServer server(Mode::Reset, "HTTP/1.0 200 OK\r\n\r\n0");
     MessageLog log;
     Http http;
-    EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), kRegistrationFailed);
+    EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), Verdict::Failed);
   }
 }
 
@@ -221,7 +221,7 @@ TEST(Registration, SilentServerIsAFailureAfterThreeSeconds) {
   Http http;
   Game game;
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), kRegistrationFailed);
+  EXPECT_EQ(RegisterOnline(http, server.Url(kPath), game.form), Verdict::Failed);
   double seconds = SecondsSince(start);
   EXPECT_GE(seconds, 2.9);
   EXPECT_LT(seconds, 4.5);

@@ -6,11 +6,8 @@
 #include <set>
 #include <string>
 
-#include "game/GameInput.hpp"
-#include "game/GameMain.hpp"
 #include "platform/input/Input.hpp"
 #include "platform/input/KeyCodes.hpp"
-#include "replay/ReplayStore.hpp"
 
 namespace quadrel::io {
 namespace {
@@ -230,49 +227,6 @@ TEST_F(SdlInputTest, NoFocusGivesZeroStateAndTheFirstReadBackIsZeroToo) {
   EXPECT_EQ(InitInput(static_cast<SDL_Window*>(nullptr)), kFail);
   ExpectZeroReads([](MouseState& s) { return ReadMouse(s); },
                   [](KeyboardState& s) { return ReadKeyboard(s); }, kFail);
-}
-
-// A held button reads down on every step, so a scene comparing with its
-// previous copy sees one press; a press and release between two reads is
-// not seen at all.
-TEST(InputEdges, HeldButtonIsOneClickAndAShortTapIsNotLost) {
-  HeadlessInput input;
-  ASSERT_EQ(InitInput(input), kOk);
-  PlatformGameInput adapter;
-
-  AppContext ctx{};
-  ReplayStore store;
-  Random rng;
-  GameScene g(ctx, store, rng);
-  GameReset(g);
-  EnterGameState(g);
-  g.input = &adapter;
-
-  GameInput(g);  // button up: the press below is an edge
-  input.SetButton(0, true);
-  for (int step = 0; step < 5; ++step) GameInput(g);
-  EXPECT_EQ(ctx.ballsLaunched, 1);
-
-  input.SetButton(0, false);
-  GameInput(g);
-  input.SetButton(0, true);
-  input.MoveMouse(80, 0);
-  GameInput(g);
-  EXPECT_EQ(ctx.ballsLaunched, 2);
-  EXPECT_DOUBLE_EQ(ctx.bars[0].x, 10.0);
-
-  input.SetButton(0, false);
-  GameInput(g);
-  // A tap that begins and ends between two reads is still one click.
-  input.SetButton(0, true);
-  input.SetButton(0, false);
-  GameInput(g);
-  EXPECT_EQ(ctx.ballsLaunched, 3);
-  GameInput(g);
-  EXPECT_EQ(ctx.ballsLaunched, 3);
-  EXPECT_EQ(input.mouseReads, 11);
-  EXPECT_EQ(input.keyboardReads, 11);
-  ShutdownInput();
 }
 
 }  // namespace

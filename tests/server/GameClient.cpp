@@ -65,7 +65,8 @@ GameFields FieldsFor(const std::string& replay, const std::string& name,
 }
 
 std::string FormPart(const std::string& name, const std::string& value, bool binary) {
-  std::string part = "--0123456789ABCD\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n";
+  std::string part = std::string("--") + protocol::kFormBoundary +
+                     "\r\nContent-Disposition: form-data; name=\"" + name + "\"\r\n";
   part += binary ? "Content-Type: octet/stream\r\n\r\n" : "Content-Type: text/plain\r\n\r\n";
   part += value;
   part += "\r\n";
@@ -73,17 +74,17 @@ std::string FormPart(const std::string& name, const std::string& value, bool bin
 }
 
 std::string GameBody(const GameFields& f) {
-  return FormPart("cmd", f.cmd, false) + FormPart("ver", f.ver, false) +
-         FormPart("name", f.name, false) + FormPart("daytime", f.daytime, false) +
-         FormPart("score", f.score, false) + FormPart("level", f.level, false) +
-         FormPart("filename", f.filename, false) + FormPart("data", f.data, true) +
-         "--0123456789ABCD--\r\n";
+  using namespace protocol;
+  return FormPart(kFieldCommand, f.cmd, false) + FormPart(kFieldVersion, f.ver, false) +
+         FormPart(kFieldName, f.name, false) + FormPart(kFieldDaytime, f.daytime, false) +
+         FormPart(kFieldScore, f.score, false) + FormPart(kFieldLevel, f.level, false) +
+         FormPart(kFieldFileName, f.filename, false) + FormPart(kFieldData, f.data, true) +
+         "--" + kFormBoundary + "--\r\n";
 }
 
 std::string GameRequest(const std::string& body, const std::string& host) {
-  return "POST /quadrel/ranking/ranking.cgi HTTP/1.0\r\n"
-         "Content-type: multipart/form-data; boundary=\"0123456789ABCD\"\r\n"
-         "Content-Length: " + std::to_string(body.size()) + "\r\n" +
+  return std::string("POST ") + protocol::kRankingPath + " HTTP/1.0\r\nContent-type: " +
+         protocol::kFormContentType + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" +
          "Host: " + host + "\r\n\r\n" + body;
 }
 

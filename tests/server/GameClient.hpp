@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "base/RankingProtocol.hpp"
+
 namespace quadrel::test {
 
 struct GameFields {
-  std::string cmd = "regist";
+  std::string cmd = protocol::kRegisterCommand;
   std::string ver = "20050511";
   std::string name;
   std::string daytime;

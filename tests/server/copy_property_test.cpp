@@ -18,7 +18,7 @@
 namespace quadrel::test {
 namespace {
 
-constexpr const char* kGameType = "multipart/form-data; boundary=\"0123456789ABCD\"";
+constexpr const char* kGameType = protocol::kFormContentType;
 
 struct Played {
   ReplayCheck check;

@@ -13,7 +13,7 @@
 namespace quadrel::test {
 namespace {
 
-constexpr const char* kGameType = "multipart/form-data; boundary=\"0123456789ABCD\"";
+constexpr const char* kGameType = protocol::kFormContentType;
 
 std::string GoodBody() {
   const std::vector<std::string> golden = GoldenReplays();
@@ -76,7 +76,7 @@ TEST(FormFuzz, DamagedBodiesGetAVerdictInProcess) {
     // new game). Then it must hold up as a registration of its own.
     if (answer.verdict == server::Verdict::Accepted) {
       ++accepted;
-      const server::FormParse form = server::ParseFormBody(body, "0123456789ABCD");
+      const server::FormParse form = server::ParseFormBody(body, protocol::kFormBoundary);
       ASSERT_TRUE(form.ok);
       const server::FormCheck fields = server::ReadRegistration(form.parts);
       ASSERT_EQ(fields.verdict, server::Verdict::Accepted);
@@ -94,7 +94,7 @@ TEST(FormFuzz, DamagedBodiesGetAVerdictInProcess) {
 
 TEST(FormFuzz, TenThousandTinyPartsAreRefusedEarly) {
   const std::string body = TinyParts(10000);
-  const server::FormParse parse = server::ParseFormBody(body, "0123456789ABCD");
+  const server::FormParse parse = server::ParseFormBody(body, protocol::kFormBoundary);
   EXPECT_FALSE(parse.ok);
   EXPECT_EQ(parse.parts.size(), server::kMaxFormParts);
   LiveServer live("sqlite", server::ServerOptions{});

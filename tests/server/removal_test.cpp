@@ -14,7 +14,7 @@
 namespace quadrel::test {
 namespace {
 
-constexpr const char* kGameType = "multipart/form-data; boundary=\"0123456789ABCD\"";
+constexpr const char* kGameType = protocol::kFormContentType;
 
 class Removal : public ::testing::TestWithParam<std::string> {};
 

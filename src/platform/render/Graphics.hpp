@@ -23,8 +23,6 @@ class Mesh {
   virtual void SetPosition(double x, double y, double z) = 0;
   // Draws with scale x rotation x translation; nonzero adds the shadow pass.
   virtual void Draw(int32_t withShadow) = 0;
-  // The shadow pass alone, with the world matrix of the last Draw.
-  virtual void DrawShadow() = 0;
   virtual void ReleaseResources() = 0;
 
   virtual uint32_t MaterialCount() const = 0;
@@ -57,7 +55,6 @@ class Graphics {
   // Device and frames. Results are 0 or a negative code.
   virtual int32_t InitDirect3D(int32_t fullScreen) = 0;
   virtual int32_t BuildPresentParameters(int32_t fullScreen) = 0;
-  virtual int32_t CreateRenderDevice() = 0;
   // Destroys every mesh, font and the background, then switches the window.
   virtual int32_t ChangeDisplayMode(int32_t fullScreen, int32_t windowWidth,
                                     int32_t windowHeight) = 0;

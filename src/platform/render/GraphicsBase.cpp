@@ -118,11 +118,6 @@ void MeshBase::Draw(int32_t withShadow) {
   if (withShadow) DrawShadowPass();
 }
 
-void MeshBase::DrawShadow() {
-  if (owner_.Logging()) owner_.Record("Mesh#" + Int(id_) + ".DrawShadow()");
-  DrawShadowPass();
-}
-
 void MeshBase::DrawShadowPass() {
   DeviceState& s = owner_.state_;
   static constexpr uint32_t kKept[5] = {rs::Lighting, rs::AlphaBlendEnable, rs::SrcBlend,
@@ -251,11 +246,6 @@ int32_t GraphicsBase::BuildPresentParametersNow(int32_t fullScreen) {
   state_.present = p;
   state_.aspectRatio = BitsFloat(0x3FAAAAABu);
   return kOk;
-}
-
-int32_t GraphicsBase::CreateRenderDevice() {
-  if (Logging()) Record("CreateRenderDevice()");
-  return CreateRenderDeviceNow();
 }
 
 int32_t GraphicsBase::CreateRenderDeviceNow() {

@@ -45,7 +45,6 @@ class MeshBase : public Mesh {
   void SetRotation(double axisX, double axisY, double axisZ, double angleDegrees) final;
   void SetPosition(double x, double y, double z) final;
   void Draw(int32_t withShadow) final;
-  void DrawShadow() final;
   void ReleaseResources() final;
 
   uint32_t MaterialCount() const final { return materialCount_; }
@@ -129,7 +128,6 @@ class GraphicsBase : public Graphics {
 
   int32_t InitDirect3D(int32_t fullScreen) final;
   int32_t BuildPresentParameters(int32_t fullScreen) final;
-  int32_t CreateRenderDevice() final;
   int32_t ChangeDisplayMode(int32_t fullScreen, int32_t windowWidth, int32_t windowHeight) final;
   int32_t BeginFrame() final;
   int32_t EndFrame() final;

@@ -6,11 +6,13 @@
 #include <array>
 #include <cstdint>
 
+#include "base/IoResult.hpp"
+
 namespace quadrel::render {
 
 // HRESULT-style results: negative is failure.
 constexpr int32_t kOk = 0;
-constexpr int32_t kFail = static_cast<int32_t>(0x80004005u);
+constexpr int32_t kFail = kFailure;
 constexpr int32_t kDeviceLost = static_cast<int32_t>(0x88760868u);
 constexpr int32_t kDeviceNotReset = static_cast<int32_t>(0x88760869u);
 constexpr int32_t kFileNotFound = static_cast<int32_t>(0x88760B59u);  // D3DXERR_INVALIDDATA stand-in
