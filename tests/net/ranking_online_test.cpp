@@ -36,8 +36,9 @@ std::string Part(const std::string& name, const std::string& value, bool binary 
 struct Visit {
   SceneRig rig;
   RankingTable table;
-  RankingScene scene{rig.services, table, rig.store};
+  // Before the scene: the scene's end joins the exchange that uses it.
   Http http;
+  RankingScene scene{rig.services, table, rig.store};
   AppContext& ctx = rig.ctx;
 
   explicit Visit(const std::string& url) {

@@ -34,9 +34,9 @@ struct RankingTest : ::testing::Test {
   fs::path dir;
   SceneRig rig;
   RankingTable table;
+  std::vector<std::string> registered;  // before the scene, whose end joins its exchange
   RankingScene scene{rig.services, table, rig.store};
   AppContext& ctx = rig.ctx;
-  std::vector<std::string> registered;
 
   void SetUp() override {
     std::string pattern = (fs::temp_directory_path() / "quadrel-ranking-XXXXXX").string();
