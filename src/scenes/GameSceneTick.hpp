@@ -2,21 +2,16 @@
 // store, music), the step with its input, and the drawn frame.
 #pragma once
 
-#include <array>
 #include <functional>
 
 #include "game/GameHud.hpp"
 #include "game/GameScene.hpp"
 #include "scenes/FramedScene.hpp"
 #include "scenes/GamePause.hpp"
+#include "scenes/GameView.hpp"
 #include "scenes/SceneServices.hpp"
 
 namespace quadrel {
-
-constexpr int kGameModelCount = 11;
-
-// The models in the order the drawing numbers them.
-extern const char* const kGameModelFiles[kGameModelCount];
 
 class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
  public:
@@ -49,8 +44,6 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   void DrawContents(AppContext& ctx) override;
   void Release(AppContext& ctx) override;
   void DrawOverlay(AppContext& ctx) override;
-  void DrawField(const AppContext& ctx);
-  void DrawTexts(const HudLayout& layout);
   // The keys a paused game still takes: Alt+Enter and Backspace.
   void HeldInput(AppContext& ctx, const KeyboardState& keys);
 
@@ -58,9 +51,7 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   GameScene& game_;
   GameSound& sound_;
   std::function<int32_t()> loadSounds_;
-  std::array<render::Mesh*, kGameModelCount> models_{};
-  render::Font* smallFont_ = nullptr;
-  render::Font* bigFont_ = nullptr;
+  GameView view_;
   HudLayout layout_;
   HudLayout hud_;  // kept: a held step draws the texts as they were
   GamePause pause_;
