@@ -1,10 +1,6 @@
 #include "platform/render/FontFace.hpp"
 
-#include <SDL.h>
-#include <SDL_ttf.h>
-#include <fontconfig/fontconfig.h>
-
-#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "files/SafeFile.hpp"
@@ -21,132 +17,73 @@ void FontFace::Close() {
   atlasWidth_ = atlasHeight_ = cellHeight_ = topPad_ = 0;
 }
 
-std::string FontFace::MatchFile(const std::string& faceName, int weight, bool italic, int* index) {
-  if (!FcInit()) return "";
-  FcPattern* pattern = FcPatternCreate();
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(faceName.c_str()));
-  FcPatternAddInteger(pattern, FC_WEIGHT, weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
-  FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-  std::string file;
-  if (match) {
-    FcChar8* path = nullptr;
-    if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path)
-      file = reinterpret_cast<const char*>(path);
-    int i = 0;
-    if (index && FcPatternGetInteger(match, FC_INDEX, 0, &i) == FcResultMatch) *index = i;
-    FcPatternDestroy(match);
-  }
-  FcPatternDestroy(pattern);
-  return file;
+namespace {
+
+constexpr char kGlyphMagic[8] = {'Q', 'G', 'L', 'Y', 'P', 'H', 'S', '1'};
+constexpr int kGlyphFields = 7;
+constexpr size_t kGlyphHeader = sizeof kGlyphMagic + 4 * 4 + 256 * kGlyphFields * 4;
+constexpr int kMaxAtlasSide = 4096;
+
+void Put32(std::vector<uint8_t>& out, int32_t v) {
+  const uint32_t u = static_cast<uint32_t>(v);
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(u >> (8 * i)));
 }
 
-bool FontFace::Open(const std::string& faceName, int height, int weight, bool italic,
-                    std::string* error) {
+int32_t Get32(const uint8_t* p) {
+  return static_cast<int32_t>(uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+                              uint32_t(p[3]) << 24);
+}
+
+}  // namespace
+
+std::string FontFace::GlyphFileName(int height, int weight, bool italic) {
+  return "./font/glyphs-" + std::to_string(height) + (weight >= 600 ? "-bold" : "") +
+         (italic ? "-italic" : "") + ".bin";
+}
+
+std::vector<uint8_t> FontFace::SaveGlyphs() const {
+  std::vector<uint8_t> out(kGlyphMagic, kGlyphMagic + sizeof kGlyphMagic);
+  for (int v : {cellHeight_, topPad_, atlasWidth_, atlasHeight_}) Put32(out, v);
+  for (const Glyph& g : glyphs_)
+    for (int v : {int(g.present), g.atlasX, g.atlasY, g.width, g.height, g.offsetX, g.advance})
+      Put32(out, v);
+  out.insert(out.end(), atlas_.begin(), atlas_.end());
+  return out;
+}
+
+bool FontFace::LoadGlyphs(const std::vector<uint8_t>& bytes, std::string* error) {
   Close();
-  if (height <= 0) {
-    if (error) *error = "bad height";
+  auto fail = [&](const char* why) {
+    Close();
+    if (error) *error = why;
     return false;
-  }
-  if (!TTF_WasInit() && TTF_Init() != 0) {
-    if (error) *error = TTF_GetError();
-    return false;
-  }
-  int index = 0;
-  file_ = MatchFile(faceName, weight, italic, &index);
-  if (file_.empty()) {
-    if (error) *error = "no font matches " + faceName;
-    return false;
-  }
-  // The largest point size whose cell (ascent + descent) fits the height.
-  // Read through the checked opener: a font path is a file like any other.
-  std::vector<uint8_t> bytes;
-  std::string reason;
-  if (!files::ReadWholeFile(file_, files::FileKind::Font, bytes, &reason)) {
-    if (error) *error = file_ + ": " + reason;
-    return false;
-  }
-  SDL_RWops* rw = SDL_RWFromConstMem(bytes.data(), static_cast<int>(bytes.size()));
-  TTF_Font* font = rw ? TTF_OpenFontIndexRW(rw, 1, height, index) : nullptr;
-  if (!font) {
-    if (error) *error = TTF_GetError();
-    return false;
-  }
-  int size = height;
-  while (size > 1 && TTF_FontHeight(font) > height) {
-    --size;
-    TTF_SetFontSize(font, size);
-  }
-  cellHeight_ = height;
-  const int fontHeight = TTF_FontHeight(font);
-  const int topPad = (height - fontHeight) / 2;  // centre a cell that came out smaller
-
-  // Render every single-byte character (Latin-1) and pack the cells in rows.
-  struct Cell {
-    unsigned char c;
-    SDL_Surface* surface;
-    int offsetX, advance;
   };
-  std::vector<Cell> cells;
-  const SDL_Color white{255, 255, 255, 255};
-  for (int c = 32; c < 256; ++c) {
-    if (c >= 127 && c < 160) continue;
-    if (!TTF_GlyphIsProvided32(font, static_cast<Uint32>(c))) continue;
-    int minx = 0, maxx = 0, miny = 0, maxy = 0, advance = 0;
-    if (TTF_GlyphMetrics32(font, static_cast<Uint32>(c), &minx, &maxx, &miny, &maxy, &advance) != 0)
-      continue;
-    SDL_Surface* s = TTF_RenderGlyph32_Blended(font, static_cast<Uint32>(c), white);
-    if (!s) continue;
-    SDL_Surface* rgba = SDL_ConvertSurfaceFormat(s, SDL_PIXELFORMAT_ARGB8888, 0);
-    SDL_FreeSurface(s);
-    if (!rgba) continue;
-    cells.push_back({static_cast<unsigned char>(c), rgba, std::min(0, minx), advance});
-  }
-  TTF_CloseFont(font);
-
-  atlasWidth_ = 1024;
-  int x = 0, y = 0, rowHeight = 0;
-  std::vector<std::pair<int, int>> positions;
-  for (const Cell& cell : cells) {
-    const int w = cell.surface->w + 1, h = cell.surface->h + 1;
-    if (x + w > atlasWidth_) {
-      x = 0;
-      y += rowHeight;
-      rowHeight = 0;
+  if (bytes.size() < kGlyphHeader || std::memcmp(bytes.data(), kGlyphMagic, sizeof kGlyphMagic) != 0)
+    return fail("not a glyph file");
+  const uint8_t* p = bytes.data() + sizeof kGlyphMagic;
+  const int cell = Get32(p), pad = Get32(p + 4), w = Get32(p + 8), h = Get32(p + 12);
+  if (cell <= 0 || cell > 512 || pad < 0 || pad > cell || w <= 0 || h <= 0 || w > kMaxAtlasSide ||
+      h > kMaxAtlasSide || bytes.size() != kGlyphHeader + size_t(w) * size_t(h))
+    return fail("glyph file sizes do not match");
+  p += 16;
+  for (Glyph& g : glyphs_) {
+    int v[kGlyphFields];
+    for (int& x : v) {
+      x = Get32(p);
+      p += 4;
     }
-    positions.push_back({x, y});
-    x += w;
-    rowHeight = std::max(rowHeight, h);
+    g = Glyph{v[0] != 0, v[1], v[2], v[3], v[4], v[5], v[6]};
+    // A glyph outside the atlas would draw from memory beyond it.
+    if (g.present && (g.atlasX < 0 || g.atlasY < 0 || g.width < 0 || g.height < 0 ||
+                      g.atlasX + g.width > w || g.atlasY + g.height > h || g.advance < -512 ||
+                      g.advance > 512 || g.offsetX < -512 || g.offsetX > 512))
+      return fail("a glyph lies outside the atlas");
   }
-  atlasHeight_ = 1;
-  while (atlasHeight_ < y + rowHeight) atlasHeight_ *= 2;
-  atlas_.assign(size_t(atlasWidth_) * size_t(atlasHeight_), 0);
-  for (size_t i = 0; i < cells.size(); ++i) {
-    SDL_Surface* s = cells[i].surface;
-    Glyph& g = glyphs_[cells[i].c];
-    g.present = true;
-    g.atlasX = positions[i].first;
-    g.atlasY = positions[i].second;
-    g.width = s->w;
-    g.height = s->h;
-    g.offsetX = cells[i].offsetX;
-    g.advance = cells[i].advance;
-    SDL_LockSurface(s);
-    for (int row = 0; row < s->h; ++row) {
-      const auto* src = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(s->pixels) +
-                                                          size_t(row) * s->pitch);
-      uint8_t* dst = &atlas_[size_t(g.atlasY + row) * atlasWidth_ + g.atlasX];
-      for (int col = 0; col < s->w; ++col) dst[col] = static_cast<uint8_t>(src[col] >> 24);
-    }
-    SDL_UnlockSurface(s);
-    SDL_FreeSurface(s);
-  }
-  // Cells start at the cell top; a face that came out smaller sits centred.
-  topPad_ = topPad;
+  cellHeight_ = cell;
+  topPad_ = pad;
+  atlasWidth_ = w;
+  atlasHeight_ = h;
+  atlas_.assign(p, bytes.data() + bytes.size());
   return true;
 }
 

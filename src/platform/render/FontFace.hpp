@@ -1,5 +1,8 @@
 // A TrueType face at one cell height, rasterised once into a glyph atlas
 // (one alpha byte per pixel), and the layout of single-byte text on it.
+// Natively Open rasterises the face (FontFaceSdl.cpp); in the browser it reads
+// the glyph file a native build step saved (FontFaceWeb.cpp), so both draw
+// the same pixels.
 #pragma once
 
 #include <array>
@@ -37,6 +40,13 @@ class FontFace {
   bool Open(const std::string& faceName, int height, int weight, bool italic,
             std::string* error = nullptr);
   void Close();
+
+  // The atlas and metrics as one file, and back; LoadGlyphs checks every
+  // size and glyph rectangle against the atlas.
+  std::vector<uint8_t> SaveGlyphs() const;
+  bool LoadGlyphs(const std::vector<uint8_t>& bytes, std::string* error = nullptr);
+  // Where the glyph file of a face at this height and weight lives.
+  static std::string GlyphFileName(int height, int weight, bool italic);
 
   int CellHeight() const { return cellHeight_; }
   const Glyph& GlyphFor(unsigned char c) const { return glyphs_[c]; }

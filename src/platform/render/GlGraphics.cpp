@@ -1,9 +1,5 @@
 #include "platform/render/GlGraphics.hpp"
 
-#include <SDL.h>
-#include <dlfcn.h>
-#include <link.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -24,28 +20,12 @@ namespace {
 
 constexpr size_t kOverlayRingBytes = size_t(1) << 18;  // 256 KiB: ~2,700 glyphs before it is renewed
 
-// Keeps the GL driver libraries that the context loaded mapped until the
-// process exits (they are unloaded at shutdown otherwise), so that tools which
-// check for leaks at exit can still name their frames.
-void PinLoadedDrivers() {
-  dl_iterate_phdr(
-      [](dl_phdr_info* info, size_t, void*) -> int {
-        const std::string name = info->dlpi_name ? info->dlpi_name : "";
-        const bool driver = name.find("_dri.so") != std::string::npos ||
-                            name.find("libGLX_mesa") != std::string::npos ||
-                            name.find("libEGL_mesa") != std::string::npos;
-        if (driver) dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-        return 0;
-      },
-      nullptr);
-}
-
 }  // namespace
 
-GlGraphics::GlGraphics(SDL_Window* window) : window_(window) { overlayScratch_.reserve(24 * 256); }
+GlGraphics::GlGraphics(GlWindow* window) : window_(window) { overlayScratch_.reserve(24 * 256); }
 
 GlGraphics::~GlGraphics() {
-  if (context_) SDL_GL_MakeCurrent(window_, static_cast<SDL_GLContext>(context_));
+  MakeCurrent();
   DestroyMeshes();
   DestroyFonts();
   ReleaseBackground();
@@ -53,43 +33,9 @@ GlGraphics::~GlGraphics() {
   DestroyContext();
 }
 
-void GlGraphics::DestroyContext() {
-  if (context_) {
-    SDL_GL_DeleteContext(static_cast<SDL_GLContext>(context_));
-    context_ = nullptr;
-  }
-}
-
-int32_t GlGraphics::ProbeRuntime() {
-  return window_ && (SDL_GetWindowFlags(window_) & SDL_WINDOW_OPENGL) ? kOk : kFail;
-}
-
-int32_t GlGraphics::CreateApi() {
-  if (!context_) {
-    context_ = SDL_GL_CreateContext(window_);
-    if (!context_) {
-      std::fprintf(stderr, "OpenGL context: %s\n", SDL_GetError());
-      return kFail;
-    }
-  }
-  SDL_GL_MakeCurrent(window_, static_cast<SDL_GLContext>(context_));
-  PinLoadedDrivers();
-  if (epoxy_gl_version() < 33) {
-    DestroyContext();
-    return kFail;
-  }
-  SetSwapInterval(swapInterval_);
-  return kOk;
-}
-
-void GlGraphics::SetSwapInterval(int interval) {
-  swapInterval_ = interval;
-  if (context_) SDL_GL_SetSwapInterval(interval);
-}
-
 int32_t GlGraphics::CreateDevice() {
   if (!context_) return kFail;
-  s3tc_ = epoxy_has_gl_extension("GL_EXT_texture_compression_s3tc");
+  s3tc_ = HasExtension("GL_EXT_texture_compression_s3tc");
 
   overlayProgram_ = CompileProgram(kOverlayVertex, kOverlayFragment);
   presentProgram_ = CompileProgram(kPresentVertex, kPresentFragment);
@@ -142,7 +88,9 @@ int32_t GlGraphics::CreateDevice() {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_R16, 256, 1, 0, GL_RED, GL_UNSIGNED_SHORT, nullptr);
+  // 16-bit entries; ES has no 16-bit normalised format, so floats there.
+  if constexpr (kGlEs) glTexImage2D(GL_TEXTURE_2D, 0, GL_R32F, 256, 1, 0, GL_RED, GL_FLOAT, nullptr);
+  else glTexImage2D(GL_TEXTURE_2D, 0, GL_R16, 256, 1, 0, GL_RED, GL_UNSIGNED_SHORT, nullptr);
 
   glGenSamplers(1, &sampler_);
 
@@ -226,31 +174,11 @@ void GlGraphics::ReleaseDevice() {
   ForgetGlState();
 }
 
-int32_t GlGraphics::QueryDisplayMode(DisplayMode& mode) {
-  SDL_DisplayMode dm{};
-  const int index = window_ ? std::max(0, SDL_GetWindowDisplayIndex(window_)) : 0;
-  if (SDL_GetDesktopDisplayMode(index, &dm) != 0) return kFail;
-  mode = DisplayMode{uint32_t(dm.w), uint32_t(dm.h), uint32_t(dm.refresh_rate), kFormatX8R8G8B8};
-  return kOk;
-}
-
 int32_t GlGraphics::ResetDevice() {
   // A GL context is never lost: a reset only forgets the device states.
   ForgetGlState();
   statesKnown_ = false;
   return kOk;
-}
-
-void GlGraphics::SwitchWindow(int32_t fullScreen, int32_t windowWidth, int32_t windowHeight) {
-  if (!window_) return;
-  if (fullScreen) {
-    SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
-  } else {
-    SDL_SetWindowFullscreen(window_, 0);
-    SDL_SetWindowSize(window_, windowWidth > 0 ? windowWidth : kPictureWidth,
-                      windowHeight > 0 ? windowHeight : kPictureHeight);
-  }
-  SDL_ShowWindow(window_);
 }
 
 void GlGraphics::Clear(uint32_t colour) {
@@ -272,7 +200,7 @@ void GlGraphics::FinishClear(bool colour) {
   glStencilMask(0xFF);
   const ColourValue c = ArgbToColour(pendingClearColour_);
   glClearColor(c.r, c.g, c.b, c.a);
-  glClearDepth(1.0);
+  glClearDepthf(1.0f);
   glClearStencil(0);
   glClear((colour ? GL_COLOR_BUFFER_BIT : 0) | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
   statesKnown_ = false;
@@ -282,7 +210,7 @@ void GlGraphics::FinishClear(bool colour) {
 int32_t GlGraphics::Present() {
   FinishClear(true);
   int dw = 0, dh = 0;
-  SDL_GL_GetDrawableSize(window_, &dw, &dh);
+  DrawableSize(dw, dh);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, dw, dh);
   glDisable(GL_DEPTH_TEST);
@@ -332,7 +260,7 @@ int32_t GlGraphics::Present() {
     windowCaptureWidth_ = dw;
     windowCaptureHeight_ = dh;
   }
-  SDL_GL_SwapWindow(window_);
+  SwapWindow();
   glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
   boundTexture_ = ~0u;
   boundVao_ = ~0u;
@@ -378,6 +306,14 @@ GLuint GlGraphics::UploadPicture(const Picture& picture, bool mipmaps, int* leve
   } else {
     for (int i = 0; i < levels; ++i) {
       const PictureLevel& lv = picture.levels[i];
+      // ES takes neither BGRA nor 5-6-5 into an 8-bit format: decoded to RGBA there.
+      const bool decode = kGlEs && picture.format != PixelFormat::Rgba8;
+      if (decode) {
+        const std::vector<uint8_t> rgba = DecodeLevelRgba(picture, i);
+        glTexImage2D(GL_TEXTURE_2D, i, GL_RGBA8, lv.width, lv.height, 0, GL_RGBA,
+                     GL_UNSIGNED_BYTE, rgba.data());
+        continue;
+      }
       switch (picture.format) {
         case PixelFormat::Bgra8:
           glTexImage2D(GL_TEXTURE_2D, i, GL_RGBA8, lv.width, lv.height, 0, GL_BGRA,
@@ -541,13 +477,17 @@ void GlGraphics::DrawOverlayTriangles(const float* vertices, int vertexCount, GL
     glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(kOverlayRingBytes), nullptr, GL_STREAM_DRAW);
     overlayOffset_ = 0;
   }
-  // Unsynchronised: this frame never rewrites what it has already drawn from.
-  void* dst = glMapBufferRange(GL_ARRAY_BUFFER, GLintptr(overlayOffset_), GLsizeiptr(bytes),
-                               GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT |
-                                   GL_MAP_INVALIDATE_RANGE_BIT);
-  if (!dst) return;
-  std::memcpy(dst, vertices, bytes);
-  glUnmapBuffer(GL_ARRAY_BUFFER);
+  if constexpr (kGlEs) {  // WebGL maps no buffers
+    glBufferSubData(GL_ARRAY_BUFFER, GLintptr(overlayOffset_), GLsizeiptr(bytes), vertices);
+  } else {
+    // Unsynchronised: this frame never rewrites what it has already drawn from.
+    void* dst = glMapBufferRange(GL_ARRAY_BUFFER, GLintptr(overlayOffset_), GLsizeiptr(bytes),
+                                 GL_MAP_WRITE_BIT | GL_MAP_UNSYNCHRONIZED_BIT |
+                                     GL_MAP_INVALIDATE_RANGE_BIT);
+    if (!dst) return;
+    std::memcpy(dst, vertices, bytes);
+    glUnmapBuffer(GL_ARRAY_BUFFER);
+  }
   glDrawArrays(GL_TRIANGLES, GLint(overlayOffset_ / (4 * sizeof(float))), vertexCount);
   ++drawCalls_;
   overlayOffset_ += bytes;
@@ -565,9 +505,16 @@ void GlGraphics::GammaChanged() {
   gammaBias_ = float(first / 65535.0);
   glActiveTexture(GL_TEXTURE1);
   glBindTexture(GL_TEXTURE_2D, gammaTexture_);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 256, 1, GL_RED, GL_UNSIGNED_SHORT,
-                  state_.gammaRamp.data());
+  if constexpr (kGlEs) {
+    float entries[256];
+    for (int i = 0; i < 256; ++i) entries[i] = float(r[i] / 65535.0);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 256, 1, GL_RED, GL_FLOAT, entries);
+  } else {
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 2);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 256, 1, GL_RED, GL_UNSIGNED_SHORT,
+                    state_.gammaRamp.data());
+  }
   glActiveTexture(GL_TEXTURE0);
   boundTexture_ = ~0u;
 }

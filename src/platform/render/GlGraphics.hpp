@@ -4,7 +4,7 @@
 // the fixed-function light, material, fog, texture and state rules.
 #pragma once
 
-#include <epoxy/gl.h>
+#include "platform/render/GlApi.hpp"
 
 #include <array>
 #include <cstdint>
@@ -12,14 +12,25 @@
 
 #include "platform/render/GraphicsBase.hpp"
 
+#ifdef __EMSCRIPTEN__
+namespace quadrel::render {
+class WebCanvas;
+using GlWindow = WebCanvas;  // the page's canvas (WebCanvas.hpp)
+}  // namespace quadrel::render
+#else
 struct SDL_Window;
+namespace quadrel::render {
+using GlWindow = SDL_Window;  // the game window (GameWindow.hpp)
+}  // namespace quadrel::render
+#endif
 
 namespace quadrel::render {
 
 class GlGraphics final : public GraphicsBase {
  public:
-  // The window must have been created with OpenGL (see GameWindow.hpp).
-  explicit GlGraphics(SDL_Window* window);
+  // The window must have been created with OpenGL (see GameWindow.hpp), or
+  // be the page's canvas in the browser.
+  explicit GlGraphics(GlWindow* window);
   ~GlGraphics() override;
 
   // The picture of the last frame, RGBA, rows top first, 640 x 480.
@@ -90,7 +101,12 @@ class GlGraphics final : public GraphicsBase {
     GLint colour, mode, texture;
   };
 
+  // The platform's side, in GlGraphicsSdl.cpp or GlGraphicsWeb.cpp.
   void DestroyContext();
+  void MakeCurrent();
+  void DrawableSize(int& width, int& height);
+  void SwapWindow();
+  bool HasExtension(const char* name);
   // Carries out the clear BeginFrame asked for (the colour too, or not).
   void FinishClear(bool colour);
   // Makes the variant for the device state current, with the GL state, its
@@ -108,7 +124,7 @@ class GlGraphics final : public GraphicsBase {
 
   enum class Mode { Unknown, Draw3D, Overlay };
 
-  SDL_Window* window_;
+  GlWindow* window_;
   void* context_ = nullptr;
   bool deviceObjects_ = false;
   bool s3tc_ = false;

@@ -68,7 +68,11 @@ GLint AddressMode(uint32_t v) {
   switch (v) {
     case ss::AddressMirror: return GL_MIRRORED_REPEAT;
     case ss::AddressClamp: return GL_CLAMP_TO_EDGE;
+#ifdef GL_CLAMP_TO_BORDER
     case ss::AddressBorder: return GL_CLAMP_TO_BORDER;
+#else  // ES 3.0 has no border: the edge is the nearest it has
+    case ss::AddressBorder: return GL_CLAMP_TO_EDGE;
+#endif
     default: return GL_REPEAT;
   }
 }
@@ -289,7 +293,11 @@ void GlGraphics::ApplyGlStates() {
     glSamplerParameteri(sampler_, GL_TEXTURE_MIN_FILTER, minFilter);
     const ColourValue border = ArgbToColour(sam[ss::BorderColor]);
     const float b[4] = {border.r, border.g, border.b, border.a};
+#ifdef GL_TEXTURE_BORDER_COLOR
     glSamplerParameterfv(sampler_, GL_TEXTURE_BORDER_COLOR, b);
+#else
+    (void)b;
+#endif
     std::memcpy(appliedSampler_, sam, sizeof appliedSampler_);
   }
   statesKnown_ = true;

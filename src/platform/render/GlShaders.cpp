@@ -125,7 +125,7 @@ void main() {
 )";
 
 std::string VariantSource(const char* body, int key) {
-  std::string src = "#version 330 core\n";
+  std::string src;
   const char* names[6] = {"LIGHTING", "TEXTURED", "FOG", "SPECULAR", "ALPHA_TEST", "VERTEX_COLOUR"};
   for (int i = 0; i < 6; ++i)
     src += std::string("#define ") + names[i] + ((key >> i) & 1 ? " 1\n" : " 0\n");
@@ -137,7 +137,7 @@ std::string VariantSource(const char* body, int key) {
 std::string MainVertexSource(int key) { return VariantSource(kMainVertex, key); }
 std::string MainFragmentSource(int key) { return VariantSource(kMainFragment, key); }
 
-const char* const kOverlayVertex = R"(#version 330 core
+const char* const kOverlayVertex = R"(
 layout(location = 0) in vec2 aPosition;  // picture pixels, top-left origin
 layout(location = 1) in vec2 aUv;
 out vec2 vUv;
@@ -147,7 +147,7 @@ void main() {
 }
 )";
 
-const char* const kOverlayFragment = R"(#version 330 core
+const char* const kOverlayFragment = R"(
 in vec2 vUv;
 uniform sampler2D uTexture;
 uniform vec4 uColour;
@@ -159,7 +159,7 @@ void main() {
 }
 )";
 
-const char* const kPresentVertex = R"(#version 330 core
+const char* const kPresentVertex = R"(
 out vec2 vUv;
 void main() {
   vec2 corner = vec2(float(gl_VertexID & 1), float((gl_VertexID >> 1) & 1));
@@ -168,7 +168,7 @@ void main() {
 }
 )";
 
-const char* const kPresentFragment = R"(#version 330 core
+const char* const kPresentFragment = R"(
 in vec2 vUv;
 uniform sampler2D uPicture;
 uniform sampler2D uGamma;  // 256 x 1, 16-bit entries
@@ -183,7 +183,7 @@ void main() {
 
 // Straight-line ramps: one texture read and one multiply-add, which llvmpipe
 // can run on its fast 8-bit path.
-const char* const kPresentLinearFragment = R"(#version 330 core
+const char* const kPresentLinearFragment = R"(
 in vec2 vUv;
 uniform sampler2D uPicture;
 uniform vec4 uScale;
@@ -194,10 +194,25 @@ void main() {
 }
 )";
 
+namespace {
+
+// Every source starts with its language version: GLSL 3.30 natively, GLSL ES
+// 3.00 in the browser, which also wants the precision said (high, so that
+// the picture matches the native one).
+#ifdef __EMSCRIPTEN__
+const char* const kVersionHeader =
+    "#version 300 es\nprecision highp float;\nprecision highp int;\nprecision highp sampler2D;\n";
+#else
+const char* const kVersionHeader = "#version 330 core\n";
+#endif
+
+}  // namespace
+
 GLuint CompileProgram(const char* vs, const char* fs) {
   auto compile = [](GLenum type, const char* src) -> GLuint {
     GLuint s = glCreateShader(type);
-    glShaderSource(s, 1, &src, nullptr);
+    const char* parts[2] = {kVersionHeader, src};
+    glShaderSource(s, 2, parts, nullptr);
     glCompileShader(s);
     GLint ok = 0;
     glGetShaderiv(s, GL_COMPILE_STATUS, &ok);

@@ -1,7 +1,7 @@
 // The shader sources of the OpenGL renderer and the compile step.
 #pragma once
 
-#include <epoxy/gl.h>
+#include "platform/render/GlApi.hpp"
 
 #include <string>
 
