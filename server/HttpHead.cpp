@@ -9,6 +9,7 @@ namespace quadrel::server {
 const char* StatusText(int status) {
   switch (status) {
     case 200: return "OK";
+    case 302: return "Found";
     case 400: return "Bad Request";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";

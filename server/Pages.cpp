@@ -71,7 +71,7 @@ std::string LeaderboardPage(const std::vector<RankingRow>& rows, int top) {
     html +=
         "<table>\n<thead><tr><th class=\"rank\">Rank</th><th>Name</th><th class=\"score\">Score</th>"
         "<th class=\"level\">Level</th>"
-        "<th>Date</th><th>Replay</th></tr></thead>\n<tbody>\n";
+        "<th>Date</th><th>Replay</th><th>Game</th></tr></thead>\n<tbody>\n";
     int rank = 0;
     for (const RankingRow& row : rows) {
       ++rank;
@@ -79,7 +79,9 @@ std::string LeaderboardPage(const std::vector<RankingRow>& rows, int top) {
               HtmlEscape(row.name) + "</td><td class=\"score\">" + std::to_string(row.score) +
               "</td><td class=\"level\">" + LevelText(row.level) + "</td><td>" +
               HtmlEscape(row.daytime) + "</td><td><a href=\"/replays/" + std::to_string(row.id) +
-              ".rep\" download>" + HtmlEscape(row.fileName) + "</a></td></tr>\n";
+              ".rep\" download>" + HtmlEscape(row.fileName) + "</a></td><td><a href=\"/watch/" +
+              std::to_string(row.id) + "\">Watch</a> <a href=\"/check?replay=/replays/" +
+              std::to_string(row.id) + ".rep\">Check</a></td></tr>\n";
     }
     html += "</tbody></table>\n";
   }

@@ -1,10 +1,12 @@
 #include "RankingServer.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
 #include "Multipart.hpp"
 #include "Pages.hpp"
+#include "WebFiles.hpp"
 
 namespace quadrel::server {
 
@@ -54,6 +56,20 @@ bool ReplayId(std::string_view path, int64_t& id) {
     id = id * 10 + (c - '0');
   }
   return true;
+}
+
+// A page from the web folder, its scripts under a fresh nonce.
+HttpResponse WebPage(const WebFile& file) {
+  const std::string nonce = NewScriptNonce();
+  HttpResponse r = Text(200, StampScripts(file.body, nonce));
+  r.contentType = file.contentType;
+  r.headers.emplace_back("Content-Security-Policy", WebPagePolicy(nonce));
+  r.headers.emplace_back("Cache-Control", "no-store");
+  return r;
+}
+
+HttpResponse Missing(std::string_view what) {
+  return Plain(404, "the web folder has no " + std::string(what));
 }
 
 }  // namespace
@@ -183,6 +199,30 @@ HttpResponse RankingServer::Get(const HttpRequest& request) {
       r.contentType = "application/octet-stream";
       r.headers.emplace_back("Content-Disposition",
                              "attachment; filename=\"" + SafeFileName(replay->fileName) + "\"");
+      return r;
+    }
+    // The viewer page reads the game's number from its own address and says
+    // so itself when there is no such game.
+    if (path.rfind("/watch/", 0) == 0 && path.size() <= 7 + 40) {
+      const auto page = ReadWebFile(options_.webFolder, "watch.html");
+      return page ? WebPage(*page) : Missing("watch.html");
+    }
+    if (path == "/check") {
+      // The check page loads its module beside itself: it lives in /web/.
+      std::string location = "/web/verify.html";
+      const bool plain = std::all_of(request.query.begin(), request.query.end(),
+                                     [](char c) { return c > 0x20 && c < 0x7f; });
+      if (!request.query.empty() && plain) location += "?" + request.query;
+      HttpResponse r = Text(302, "302 Found\n");
+      r.headers.emplace_back("Location", location);
+      return r;
+    }
+    if (path.rfind("/web/", 0) == 0) {
+      const auto file = ReadWebFile(options_.webFolder, std::string_view(path).substr(5));
+      if (!file) return Plain(404);
+      if (file->contentType.rfind("text/html", 0) == 0) return WebPage(*file);
+      HttpResponse r = Text(200, file->body);
+      r.contentType = file->contentType;
       return r;
     }
     if (path == "/healthz") {

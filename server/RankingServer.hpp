@@ -32,6 +32,9 @@ struct ServerOptions {
   ReplayLimits limits;
   // One line per request worth noting (default: standard error).
   std::function<void(const std::string&)> log;
+  // The replay viewer and check page with their files (WebFiles.hpp); empty:
+  // the board links them but they answer 404.
+  std::string webFolder;
   // Called with a verifier held, before the re-simulation (tests hold it).
   std::function<void()> onVerify;
 };

@@ -24,7 +24,7 @@ void OnSignal(int) {
 void Usage(std::FILE* to) {
   std::fprintf(to,
                "usage: quadrel-ranking-server [--listen HOST:PORT] [--db FILE|postgresql://URL]\n"
-               "                              [--top N] [--threads N] [--verifiers N]\n"
+               "                              [--top N] [--threads N] [--verifiers N] [--web DIR]\n"
                "                              [--trusted-proxy ADDR]... [--per-address N]\n"
                "                              [--rate N] [--max-connections N]\n"
                "       quadrel-ranking-server remove --db FILE|postgresql://URL ID...\n"
@@ -32,6 +32,8 @@ void Usage(std::FILE* to) {
                "  --listen           address to serve on (default 127.0.0.1:8080; port 0 picks one)\n"
                "  --db               SQLite file (default ranking.sqlite) or a PostgreSQL URL\n"
                "  --top              size of the board (default 100)\n"
+               "  --web              folder of the replay viewer and check page (default\n"
+               "                     " QUADREL_WEB_DIR ")\n"
                "  --threads          requests handled at once (default 8); connections\n"
                "                     themselves wait on one event thread\n"
                "  --verifiers        replays re-simulated at once (default: number of cores)\n"
@@ -61,6 +63,7 @@ int main(int argc, char** argv) {
   std::string listen = "127.0.0.1:8080";
   std::string db = "ranking.sqlite";
   quadrel::server::ServerOptions options;
+  options.webFolder = QUADREL_WEB_DIR;
   options.verifiers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -90,6 +93,8 @@ int main(int argc, char** argv) {
       // SQLite takes an empty name for a temporary database, gone at exit.
       db = value;
       ok = !db.empty();
+    } else if (arg == "--web" && ok) {
+      options.webFolder = value;
     } else if (arg == "--top" && ok) {
       ok = ToInt(value, 1, 1000000, options.top);
     } else if (arg == "--threads" && ok) {

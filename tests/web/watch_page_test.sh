@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The board's "Watch" in headless Chromium (SwiftShader WebGL2), on a ranking
+# server of its own on loopback with every golden replay registered: the board
+# links Watch and Check for each row; each viewer page plays, seeks, pauses,
+# logs nothing, and ends on the verdict and final score `quadrel-replay verify`
+# gives; a missing game and a no-WebGL2 browser get a message, not a canvas.
+#   watch_page_test.sh WASM_WEB_DIR NATIVE_BUILD_DIR GOLDEN_DIR SHOT_DIR
+set -euo pipefail
+web=$1 native=$(realpath "$2") golden=$3 shots=$4
+server_bin=$native/server/quadrel-ranking-server
+client=$native/tests/quadrel-register-client
+tool=$native/tools/replay/quadrel-replay
+browser=$(command -v chromium || command -v chromium-browser || true)
+[ -n "$browser" ] || { echo "chromium is not installed"; exit 1; }
+mkdir -p "$shots"
+dir=$(mktemp -d /tmp/quadrel-watch.XXXXXX)
+pid=
+cleanup() { if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; fi; rm -rf "$dir"; }
+trap cleanup EXIT
+"$(dirname "$0")/../../scripts/web-folder.sh" "$web" "$native/runtime" "$dir/site"
+
+. "$(dirname "$0")/../server/server_lib.sh"
+start_ranking_server "$dir/out" "$dir/err" "$server_bin" --listen 127.0.0.1:0 \
+  --db "$dir/ranking.sqlite" --web "$dir/site" --rate 100
+pid=$server_pid port=$server_port
+declare -A file_of
+i=0
+for rep in "$golden"/*.rep; do
+  verdict=$("$client" register "$port" "$rep" "$(printf "Player%-4s" "$i")")
+  [ "$verdict" = "OK" ] || { echo "registration of $rep answered $verdict"; exit 1; }
+  i=$((i + 1))
+done
+
+chrome() {  # chrome ARGS... URL
+  timeout 120 "$browser" --headless --no-sandbox --use-angle=swiftshader --enable-unsafe-swiftshader \
+    --disable-quic --no-first-run --disable-background-networking --disable-component-update \
+    --disable-sync --enable-logging=stderr --v=0 --autoplay-policy=no-user-gesture-required \
+    --user-data-dir="$(mktemp -d "$dir/profile.XXXXXX")" "$@" 2>>"$dir/browser.log"
+}
+attr() { sed -n "s/.*<body[^>]*data-$1=\"\([^\"]*\)\".*/\1/p" | head -1; }
+
+fail=0
+board=$(curl -s "http://127.0.0.1:$port/")
+mapfile -t ids < <(grep -o 'href="/watch/[0-9]*"' <<<"$board" | grep -o '[0-9]*')
+checks=$(grep -c 'href="/check?replay=/replays/[0-9]*.rep"' <<<"$board" || true)
+[ "${#ids[@]}" -eq "$i" ] && [ "$checks" -eq "$i" ] ||
+  { echo "the board links ${#ids[@]} Watch and $checks Check for $i rows"; fail=1; }
+curl -s -D "$dir/head" -o /dev/null "http://127.0.0.1:$port/watch/${ids[0]}"
+grep -qi "^content-security-policy: default-src 'none'; script-src 'nonce-" "$dir/head" ||
+  { echo "the viewer page has no nonce policy"; fail=1; }
+grep -qi "unsafe-eval'\|unsafe-inline'.*script" <(grep -i "content-security" "$dir/head" | sed "s/wasm-unsafe-eval//") &&
+  { echo "the viewer page's policy allows evaluated script"; fail=1; }
+
+for id in "${ids[@]}"; do
+  curl -s -o "$dir/$id.rep" "http://127.0.0.1:$port/replays/$id.rep"
+  want=$(cd "$dir" && "$tool" verify "$id.rep" || true)
+  want_score=$(sed -n 's/.* score \([0-9-]*\).*/\1/p' <<<"$want" | head -1)
+  : >"$dir/browser.log"
+  dom=$(chrome --window-size=700,900 --virtual-time-budget=60000 --dump-dom \
+        "http://127.0.0.1:$port/watch/$id?selftest=1")
+  result=$(sed -n 's/.*<pre id="selftest"[^>]*>\([^<]*\)<.*/\1/p' <<<"$dom" | sed 's/&quot;/"/g;s/&amp;/\&/g')
+  [ -n "$result" ] || { echo "FAIL $id: the self test did not finish: $(grep -o 'id="status"[^<]*' <<<"$dom")"; fail=1; continue; }
+  python3 - "$id" "$want" "$want_score" "$result" <<'PY' || fail=1
+import json, sys
+id_, want, want_score, result = sys.argv[1], sys.argv[2], sys.argv[3], json.loads(sys.argv[4])
+problems = []
+if result["verdict"].replace(id_ + ".rep", "") != want.replace(id_ + ".rep", ""):
+    problems.append("verdict %r, quadrel-replay says %r" % (result["verdict"], want))
+if want_score and str(result["finalScore"]) != want_score:
+    problems.append("final score %s, quadrel-replay says %s" % (result["finalScore"], want_score))
+if result["playedTo"] <= 0: problems.append("did not play")
+if result["afterSeek"] != result["seekTo"]: problems.append("seek landed on %s" % result["afterSeek"])
+if not result["pausedHeld"]: problems.append("pause did not hold")
+if not result["ended"]: problems.append("did not end")
+if result["log"]: problems.append("module wrote %r" % result["log"])
+print(("FAIL " if problems else "ok   ") + id_ + ": first frame %.0f ms, seek to %d in %.1f ms, to the end in %.1f ms, frame median %.2f ms worst %.2f ms (%d)" %
+      (result["firstFrameMs"], result["seekTo"], result["seekMs"], result["toEndMs"], result["frameMsMedian"],
+       result["frameMsWorst"], result["framesTimed"]) + "".join("\n  " + p for p in problems))
+sys.exit(1 if problems else 0)
+PY
+  if grep -E 'CONSOLE|Uncaught' "$dir/browser.log" | grep -v 'GPU stall due to ReadPixels' | grep -q .; then
+    echo "FAIL $id: the console was not clean:"; grep -E 'CONSOLE|Uncaught' "$dir/browser.log" | head -5; fail=1
+  fi
+done
+chrome --window-size=700,900 --virtual-time-budget=10000 --screenshot="$shots/watch-playing.png" \
+  "http://127.0.0.1:$port/watch/${ids[0]}" >/dev/null
+
+# A game the board does not have, an address without a number, no WebGL2.
+for case in "watch/999999:no game number 999999" "watch/abc:names no game" ; do
+  url=${case%%:*} text=${case#*:}
+  dom=$(chrome --virtual-time-budget=10000 --dump-dom "http://127.0.0.1:$port/$url")
+  grep -q "$text" <<<"$dom" && [ "$(attr state <<<"$dom")" = error ] ||
+    { echo "FAIL /$url: no message \"$text\""; fail=1; }
+done
+dom=$(chrome --disable-3d-apis --virtual-time-budget=10000 --dump-dom "http://127.0.0.1:$port/watch/${ids[0]}")
+grep -q "no WebGL2" <<<"$dom" || { echo "FAIL: no message without WebGL2"; fail=1; }
+[ "$(curl -s -o /dev/null -w '%{http_code} %{redirect_url}' "http://127.0.0.1:$port/check?replay=/replays/${ids[0]}.rep")" = \
+  "302 http://127.0.0.1:$port/web/verify.html?replay=/replays/${ids[0]}.rep" ] || { echo "FAIL: /check"; fail=1; }
+[ "$(curl -s -o /dev/null -w '%{http_code}' "http://127.0.0.1:$port/web/../ranking.sqlite")" = 404 ] ||
+  { echo "FAIL: a path out of the web folder was served"; fail=1; }
+exit $fail
