@@ -81,9 +81,24 @@ void Viewer::Restart() {
 }
 
 bool Viewer::Ended() const {
-  // The playback ends at its leaving click and fades out as the game does.
-  return !run_ || steps_ >= stepLimit_ ||
-         (run_->ctx.replayMode != Playback && FadeOutComplete(run_->g.vars.clock));
+  if (!run_) return true;
+  const AppContext& ctx = run_->ctx;
+  const GameVars& v = run_->g.vars;
+  // An all-clear records nothing more: the game waits for a click once its
+  // presentation has moved the bonuses into the score and shown the prompt.
+  if (ctx.phase == AllClear)
+    return ((v.bannerStage & 128) != 0 && v.bannerAlpha >= 255) || steps_ >= kAllClearStepLimit;
+  // Any other playback ends at its leaving click and fades out as the game does.
+  return steps_ >= stepLimit_ || (ctx.replayMode != Playback && FadeOutComplete(v.clock));
+}
+
+int64_t Viewer::Length() {
+  if (!run_) return 0;
+  const int64_t at = steps_;
+  Seek(INT64_MAX);
+  const int64_t length = steps_;
+  Seek(at);
+  return length;
 }
 
 int32_t Viewer::Advance(int32_t n, const KeyboardState& keys) {

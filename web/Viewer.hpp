@@ -50,6 +50,8 @@ class Viewer {
   // A game that never leaves (an all-clear left running) ends here.
   void SetStepLimit(int64_t steps) { stepLimit_ = steps; }
   bool Ended() const;
+  // The steps from the start to the end (run once, then back where it was).
+  int64_t Length();
   int64_t Steps() const { return steps_; }
   int32_t Score() const;
   // The sounds since the last call.

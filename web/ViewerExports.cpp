@@ -84,6 +84,8 @@ EMSCRIPTEN_KEEPALIVE void quadrel_viewer_limit(double checkSteps) {
   if (page) page->viewer.SetStepLimit(static_cast<int64_t>(checkSteps) + kStepsAfterCheck);
 }
 
+EMSCRIPTEN_KEEPALIVE double quadrel_viewer_length() { return page ? double(page->viewer.Length()) : 0; }
+
 // keys: 1 left, 2 right, 4 up, 8 down (the camera). The steps run.
 EMSCRIPTEN_KEEPALIVE int quadrel_viewer_advance(int steps, int keys) {
   return page ? page->viewer.Advance(steps, Keys(keys)) : 0;

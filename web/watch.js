@@ -59,7 +59,10 @@
     return new Uint8Array(await response.arrayBuffer());
   }
 
+  const marks = {};
+  const mark = (name) => { marks[name] = Math.round(performance.now()); };
   async function start() {
+    mark('script');
     const match = /^\/watch\/(\d{1,18})$/.exec(location.pathname);
     if (!match) throw new Error('This address names no game: it should end in /watch/ and the game\'s number.');
     const id = match[1];
@@ -67,12 +70,12 @@
       throw new Error('This browser cannot show the game: it offers no WebGL2.');
     }
     if (typeof QuadrelViewer !== 'function') throw new Error('The viewer is not installed on this server.');
-    const t0 = performance.now();
     const [replay, module, pack] = await Promise.all([
       fetchBytes('/replays/' + id + '.rep', 'the replay'),
       QuadrelViewer({print: () => {}, printErr: (text) => log.push(text)}),
       fetchBytes(GAME_PACK, 'the game\'s models'),
     ]);
+    mark('fetched');
     if (!replay) throw new Error('There is no game number ' + id + ' on this board.');
     if (!pack) throw new Error('The viewer is missing its models on this server.');
     for (const [name, bytes] of unpack(pack, 'The pack of models')) {
@@ -85,6 +88,7 @@
       throw new Error('The game cannot be drawn here: ' +
                       module.ccall('quadrel_viewer_text', 'string', [], []) + '.');
     }
+    mark('device');
     const ptr = module._malloc(Math.max(1, replay.length));
     module.HEAPU8.set(replay, ptr);
     const json = module.ccall('quadrel_viewer_open', 'string', ['string', 'number', 'number'],
@@ -94,12 +98,12 @@
       throw new Error('This replay cannot be read: ' +
                       module.ccall('quadrel_viewer_text', 'string', [], []) + '.');
     }
-    return {id, module, check: JSON.parse(json), t0};
+    return {id, module, check: JSON.parse(json)};
   }
 
   const log = [];
   const state = {playing: true, speed: 1, keys: 0, credit: 0, last: 0, frame: 0, ended: false,
-                 sound: null, firstFrameMs: 0, frames: []};
+                 sound: null, firstFrameMs: 0, frames: [], intervals: []};
   let viewer = null;
 
   const api = {
@@ -208,7 +212,11 @@
   function frame(now) {
     state.raf = 0;
     if (!state.playing || failed) return;
-    if (state.last) state.credit += (now - state.last) * STEPS_PER_SECOND * state.speed / 1000;
+    if (state.last) {
+      state.credit += (now - state.last) * STEPS_PER_SECOND * state.speed / 1000;
+      state.intervals.push(now - state.last);
+      if (state.intervals.length > 2000) state.intervals.shift();
+    }
     state.last = now;
     const n = Math.min(MAX_STEPS_PER_FRAME, Math.floor(state.credit));
     state.credit -= n;
@@ -326,9 +334,11 @@
   // ---------------------------------------------------------------- self test
   const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
   async function selftest() {
-    const out = {firstFrameMs: state.firstFrameMs};
-    await sleep(1500);
+    const out = {firstFrameMs: state.firstFrameMs, marks};
+    const from = api.step(), t = performance.now();
+    await sleep(3000);
     out.playedTo = api.step();
+    out.stepsPerSecond = (out.playedTo - from) * 1000 / Math.max(1, performance.now() - t);
     out.seekTo = Math.floor(total / 2);
     out.seekMs = seek(out.seekTo);
     out.afterSeek = api.step();
@@ -340,9 +350,12 @@
     out.frameMsMedian = frames.length ? frames[frames.length >> 1] : 0;
     out.frameMsWorst = frames.length ? frames[frames.length - 1] : 0;
     out.framesTimed = frames.length;
-    const t = performance.now();
+    const intervals = state.intervals.slice().sort((a, b) => a - b);
+    out.intervalMsMedian = intervals.length ? intervals[intervals.length >> 1] : 0;
+    out.intervalMsWorst = intervals.length ? intervals[intervals.length - 1] : 0;
+    const t2 = performance.now();
     seek(total);
-    out.toEndMs = performance.now() - t;
+    out.toEndMs = performance.now() - t2;
     out.ended = api.ended();
     out.finalScore = api.score();
     out.verdict = viewer.check.verdict;
@@ -355,7 +368,7 @@
     viewer = v;
     const check = v.check;
     v.module._quadrel_viewer_limit(check.steps);
-    total = check.steps + 120;
+    total = v.module._quadrel_viewer_length();
     const verdict = byId('verdict');
     verdict.textContent = check.verdict;
     verdict.className = check.outcome === 'ok' ? 'ok' : 'bad';
@@ -380,8 +393,9 @@
       document.body.dataset.state = 'still';
       return;
     }
+    mark('opened');
     redraw();
-    state.firstFrameMs = performance.now() - v.t0;
+    state.firstFrameMs = performance.now();  // since the page was asked for
     document.body.dataset.firstFrameMs = state.firstFrameMs.toFixed(0);
     setPlaying(true);
     if (params.get('selftest')) selftest();

@@ -55,7 +55,7 @@ grep -qi "unsafe-eval'\|unsafe-inline'.*script" <(grep -i "content-security" "$d
 for id in "${ids[@]}"; do
   curl -s -o "$dir/$id.rep" "http://127.0.0.1:$port/replays/$id.rep"
   want=$(cd "$dir" && "$tool" verify "$id.rep" || true)
-  want_score=$(sed -n 's/.* score \([0-9-]*\).*/\1/p' <<<"$want" | head -1)
+  want_score=$(sed -n 's/.* score=\([0-9-]*\).*/\1/p' <<<"$want" | head -1)
   : >"$dir/browser.log"
   dom=$(chrome --window-size=700,900 --virtual-time-budget=60000 --dump-dom \
         "http://127.0.0.1:$port/watch/$id?selftest=1")
@@ -67,7 +67,7 @@ id_, want, want_score, result = sys.argv[1], sys.argv[2], sys.argv[3], json.load
 problems = []
 if result["verdict"].replace(id_ + ".rep", "") != want.replace(id_ + ".rep", ""):
     problems.append("verdict %r, quadrel-replay says %r" % (result["verdict"], want))
-if want_score and str(result["finalScore"]) != want_score:
+if not want_score or str(result["finalScore"]) != want_score:
     problems.append("final score %s, quadrel-replay says %s" % (result["finalScore"], want_score))
 if result["playedTo"] <= 0: problems.append("did not play")
 if result["afterSeek"] != result["seekTo"]: problems.append("seek landed on %s" % result["afterSeek"])
