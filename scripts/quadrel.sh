@@ -68,9 +68,12 @@ case "$mode" in
     build release quadrel-replay
     build clang quadrel-replay
     # And compiled to WebAssembly, run by node and in the browser page.
-    build wasm quadrel-replay quadrel-verify
+    build wasm quadrel-replay quadrel-verify quadrel-viewer
     build/wasm/tools/replay/quadrel-replay verify "$QUADREL_GOLDEN_DIR"/*.rep
     tests/web/verify_page_test.sh build/wasm/web build/release/tools/replay/quadrel-replay "$QUADREL_GOLDEN_DIR"
+    # The replay viewer on the board, now that the wasm build has it (the
+    # debug run above skipped it).
+    ctest --preset debug -R '^watch_page$' --repeat until-pass:2
     # And for 64-bit ARM, run under qemu.
     build aarch64 quadrel-replay
     build/aarch64/tools/replay/quadrel-replay-emulated verify "$QUADREL_GOLDEN_DIR"/*.rep
