@@ -365,7 +365,9 @@
     out.log = log;
     byId('selftest').textContent = JSON.stringify(out);
     document.body.dataset.selftest = 'done';
+    return JSON.stringify(out);
   }
+  window.quadrelViewerSelftest = selftest;
 
   start().then((v) => {
     viewer = v;

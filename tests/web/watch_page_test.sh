@@ -24,7 +24,6 @@ trap cleanup EXIT
 start_ranking_server "$dir/out" "$dir/err" "$server_bin" --listen 127.0.0.1:0 \
   --db "$dir/ranking.sqlite" --web "$dir/site" --rate 100
 pid=$server_pid port=$server_port
-declare -A file_of
 i=0
 for rep in "$golden"/*.rep; do
   verdict=$("$client" register "$port" "$rep" "$(printf "Player%-4s" "$i")")
@@ -52,39 +51,39 @@ grep -qi "^content-security-policy: default-src 'none'; script-src 'nonce-" "$di
 grep -qi "unsafe-eval'\|unsafe-inline'.*script" <(grep -i "content-security" "$dir/head" | sed "s/wasm-unsafe-eval//") &&
   { echo "the viewer page's policy allows evaluated script"; fail=1; }
 
+declare -A want
 for id in "${ids[@]}"; do
   curl -s -o "$dir/$id.rep" "http://127.0.0.1:$port/replays/$id.rep"
-  want=$(cd "$dir" && "$tool" verify "$id.rep" || true)
-  want_score=$(sed -n 's/.* score=\([0-9-]*\).*/\1/p' <<<"$want" | head -1)
-  : >"$dir/browser.log"
-  dom=$(chrome --window-size=700,900 --virtual-time-budget=60000 --dump-dom \
-        "http://127.0.0.1:$port/watch/$id?selftest=1")
-  result=$(sed -n 's/.*<pre id="selftest"[^>]*>\([^<]*\)<.*/\1/p' <<<"$dom" | sed 's/&quot;/"/g;s/&amp;/\&/g')
-  [ -n "$result" ] || { echo "FAIL $id: the self test did not finish: $(grep -o 'id="status"[^<]*' <<<"$dom")"; fail=1; continue; }
-  python3 - "$id" "$want" "$want_score" "$result" <<'PY' || fail=1
-import json, sys
-id_, want, want_score, result = sys.argv[1], sys.argv[2], sys.argv[3], json.loads(sys.argv[4])
+  want[$id]=$(cd "$dir" && "$tool" verify "$id.rep" || true)
+done
+"$(dirname "$0")/watch_driver.py" "$port" "$shots" "${ids[@]}" >"$dir/driver.json" || true
+for id in "${ids[@]}"; do
+  python3 - "$id" "${want[$id]}" "$dir/driver.json" <<'PY' || fail=1
+import json, re, sys
+id_, want = sys.argv[1], sys.argv[2]
+results = [json.loads(line) for line in open(sys.argv[3]) if line.strip()]
+result = next((r for r in results if r.get("id") == id_), {"error": "no result"})
+if "error" in result:
+    print("FAIL %s: %s" % (id_, result["error"]))
+    sys.exit(1)
 problems = []
-if result["verdict"].replace(id_ + ".rep", "") != want.replace(id_ + ".rep", ""):
+score = re.search(r" score=(-?\d+)", want)
+if result["verdict"] != want:
     problems.append("verdict %r, quadrel-replay says %r" % (result["verdict"], want))
-if not want_score or str(result["finalScore"]) != want_score:
-    problems.append("final score %s, quadrel-replay says %s" % (result["finalScore"], want_score))
+if not score or str(result["finalScore"]) != score.group(1):
+    problems.append("final score %s, quadrel-replay says %s" % (result["finalScore"], want))
 if result["playedTo"] <= 0: problems.append("did not play")
 if result["afterSeek"] != result["seekTo"]: problems.append("seek landed on %s" % result["afterSeek"])
 if not result["pausedHeld"]: problems.append("pause did not hold")
 if not result["ended"]: problems.append("did not end")
-if result["log"]: problems.append("module wrote %r" % result["log"])
-# Times are the browser's virtual ones here; bench/watch_bench.py measures.
-print(("FAIL " if problems else "ok   ") + id_ + ": played to step %d, sought step %d, paused, ended on %s" %
-      (result["playedTo"], result["seekTo"], result["verdict"]) + "".join("\n  " + p for p in problems))
+if result["log"]: problems.append("the module wrote %r" % result["log"])
+if result["console"]: problems.append("the console was not clean: %r" % result["console"][:3])
+print(("FAIL " if problems else "ok   ") + id_ + ": played to step %d (%.0f steps/s), went to step %d in %.1f ms, "
+      "paused, ran to the end in %.1f ms: %s" % (result["playedTo"], result["stepsPerSecond"], result["seekTo"],
+      result["seekMs"], result["toEndMs"], result["verdict"]) + "".join("\n  " + p for p in problems))
 sys.exit(1 if problems else 0)
 PY
-  if grep -E 'CONSOLE|Uncaught' "$dir/browser.log" | grep -v 'GPU stall due to ReadPixels' | grep -q .; then
-    echo "FAIL $id: the console was not clean:"; grep -E 'CONSOLE|Uncaught' "$dir/browser.log" | head -5; fail=1
-  fi
 done
-chrome --window-size=700,900 --virtual-time-budget=10000 --screenshot="$shots/watch-playing.png" \
-  "http://127.0.0.1:$port/watch/${ids[0]}" >/dev/null
 
 # The same steps drawn natively and in the browser. SwiftShader and llvmpipe
 # rasterise and filter alike but not bit for bit: edges of triangles and
