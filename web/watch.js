@@ -260,7 +260,7 @@
     byId('play').textContent = 'Play again';
     document.body.dataset.state = 'ended';
     document.body.dataset.finalScore = String(api.score());
-    byId('status').textContent = 'The end. Final score ' + api.score().toLocaleString('en') + '.';
+    byId('seek').textContent = 'The end. Final score ' + api.score().toLocaleString('en') + '.';
   }
   function seek(step) {
     const t = performance.now();
@@ -362,6 +362,8 @@
     out.ended = api.ended();
     out.finalScore = api.score();
     out.verdict = viewer.check.verdict;
+    out.gap = viewer.check.gap ? viewer.check.gap.frame : null;
+    out.status = byId('status').textContent;
     out.log = log;
     byId('selftest').textContent = JSON.stringify(out);
     document.body.dataset.selftest = 'done';
