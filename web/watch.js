@@ -151,8 +151,13 @@
       g.font = '12px sans-serif';
       g.fillText('gap', x(check.gap.frame) + 4, 14);
     }
-    g.fillStyle = '#1c2430';
-    g.fillRect(x(state.frame) - 1, 0, 2, h);
+  }
+  // The curve is drawn once; only the cursor over it moves (a redrawn canvas
+  // per frame costs the software compositor dearly).
+  function moveCursor() {
+    const c = byId('timeline');
+    const pad = 4;
+    byId('cursor').style.left = (1 + pad + (c.width - 2 * pad) * Math.min(1, state.frame / total) - 1).toFixed(1) + 'px';
   }
 
   function readout() {
@@ -229,7 +234,7 @@
     if (state.frames.length > 2000) state.frames.shift();
     state.frame = api.step();
     readout();
-    drawTimeline();
+    moveCursor();
     if (api.ended()) {
       finish();
       return;
@@ -246,7 +251,7 @@
     api.draw();
     state.frame = api.step();
     readout();
-    drawTimeline();
+    moveCursor();
   }
   function setPlaying(on) {
     state.playing = on && !api.ended();
@@ -376,6 +381,7 @@
     const check = v.check;
     v.module._quadrel_viewer_limit(check.steps);
     total = v.module._quadrel_viewer_length();
+    drawTimeline();
     const verdict = byId('verdict');
     verdict.textContent = check.verdict;
     verdict.className = check.outcome === 'ok' ? 'ok' : 'bad';
