@@ -148,6 +148,10 @@ void Viewer::Draw(Graphics& g) {
   g.EndFrame();
 }
 
+void Viewer::SetFps(double fps) {
+  if (run_) run_->ctx.fps = fps;
+}
+
 int32_t Viewer::Score() const { return run_ ? run_->ctx.score : 0; }
 
 ViewerSounds Viewer::TakeSounds() {

@@ -54,6 +54,8 @@ class Viewer {
   int64_t Length();
   int64_t Steps() const { return steps_; }
   int32_t Score() const;
+  // The drawn frames per second the HUD's meter shows, as the game's loop counts them.
+  void SetFps(double fps);
   // The sounds since the last call.
   ViewerSounds TakeSounds();
 

@@ -100,6 +100,9 @@ EMSCRIPTEN_KEEPALIVE void quadrel_viewer_draw() {
 }
 
 EMSCRIPTEN_KEEPALIVE double quadrel_viewer_step() { return page ? double(page->viewer.Steps()) : 0; }
+EMSCRIPTEN_KEEPALIVE void quadrel_viewer_fps(double fps) {
+  if (page) page->viewer.SetFps(fps);
+}
 EMSCRIPTEN_KEEPALIVE int quadrel_viewer_score() { return page ? page->viewer.Score() : 0; }
 EMSCRIPTEN_KEEPALIVE int quadrel_viewer_ended() { return page && page->viewer.Ended() ? 1 : 0; }
 

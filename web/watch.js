@@ -110,6 +110,7 @@
     advance: (n, keys) => viewer.module._quadrel_viewer_advance(n, keys),
     seek: (step) => viewer.module._quadrel_viewer_seek(step),
     draw: () => viewer.module._quadrel_viewer_draw(),
+    fps: (value) => viewer.module._quadrel_viewer_fps(value),
     step: () => viewer.module._quadrel_viewer_step(),
     score: () => viewer.module._quadrel_viewer_score(),
     ended: () => viewer.module._quadrel_viewer_ended() === 1,
@@ -142,6 +143,7 @@
       held = y(s);
       g.lineTo(x(f), held);
     }
+    g.lineTo(x(total), held);  // through the all-clear presentation or the fade
     g.stroke();
     if (check.gap) {
       g.fillStyle = 'rgba(204, 34, 34, 0.15)';
@@ -217,6 +219,13 @@
   function frame(now) {
     state.raf = 0;
     if (!state.playing || failed) return;
+    // The HUD's meter: frames drawn over the last second, as the game counts.
+    state.drawn = (state.drawn || 0) + 1;
+    if (!state.second || now - state.second >= 1000) {
+      if (state.second) api.fps(state.drawn * 1000 / (now - state.second));
+      state.second = now;
+      state.drawn = 0;
+    }
     if (state.last) {
       state.credit += (now - state.last) * STEPS_PER_SECOND * state.speed / 1000;
       state.intervals.push(now - state.last);
@@ -244,6 +253,7 @@
   function schedule() {
     if (!state.raf && state.playing && !failed) {
       state.last = 0;
+      state.second = 0;
       state.raf = requestAnimationFrame(frame);
     }
   }
