@@ -66,15 +66,19 @@
     const match = /^\/watch\/(\d{1,18})$/.exec(location.pathname);
     if (!match) throw new Error('This address names no game: it should end in /watch/ and the game\'s number.');
     const id = match[1];
-    if (!document.createElement('canvas').getContext('webgl2')) {
-      throw new Error('This browser cannot show the game: it offers no WebGL2.');
-    }
     if (typeof QuadrelViewer !== 'function') throw new Error('The viewer is not installed on this server.');
-    const [replay, module, pack] = await Promise.all([
+    const loading = Promise.all([
       fetchBytes('/replays/' + id + '.rep', 'the replay'),
       QuadrelViewer({print: () => {}, printErr: (text) => log.push(text)}),
       fetchBytes(GAME_PACK, 'the game\'s models'),
     ]);
+    // The first WebGL2 context starts the browser's GL side, which can take
+    // a second: asked for while the files load.
+    if (!document.createElement('canvas').getContext('webgl2')) {
+      loading.catch(() => {});
+      throw new Error('This browser cannot show the game: it offers no WebGL2.');
+    }
+    const [replay, module, pack] = await loading;
     mark('fetched');
     if (!replay) throw new Error('There is no game number ' + id + ' on this board.');
     if (!pack) throw new Error('The viewer is missing its models on this server.');
