@@ -35,10 +35,4 @@ class FramedScene : public Scene {
   render::Graphics& graphics_;
 };
 
-// Either Alt key with Enter: the display-mode keys.
-inline bool AltEnterDown(const KeyboardState& k) {
-  return (IsDown(k.keys[key::LeftAlt]) || IsDown(k.keys[key::RightAlt])) &&
-         IsDown(k.keys[key::Enter]);
-}
-
 }  // namespace quadrel
