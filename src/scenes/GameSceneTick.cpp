@@ -4,6 +4,7 @@
 #include "base/Translate.hpp"
 #include "game/GameInput.hpp"
 #include "game/GameMain.hpp"
+#include "replay/ReplayStore.hpp"
 #include "scenes/SceneSetup.hpp"
 
 namespace quadrel {
@@ -75,7 +76,12 @@ int32_t GameSceneTick::Initialise(AppContext& ctx) {
   }
   if (v.gameSceneLoaded) return kOk;
   if (LoadGameResources() < 0) return kFail;
-  EnterGameState(game_);
+  std::optional<std::string> playback;
+  if (ctx.replayMode == Playback && s_.replayToPlay)
+    playback = (std::filesystem::path(game_.replay.folder()) / s_.replayToPlay->file).string();
+  s_.replayToPlay.reset();
+  EnterGameState(game_, playback ? &*playback : nullptr);
+  if (playback) game_.replay.ReportRead(*playback);
   s_.window.ShowCursor(ctx.fullScreen == 0);
   hud_.count = 0;  // nothing of the last visit shows in a pause before the first frame
   pause_.Enter();

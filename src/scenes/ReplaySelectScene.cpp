@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "base/Diagnostics.hpp"
 #include "base/Translate.hpp"
@@ -88,10 +87,7 @@ void ReplaySelectScene::PickReplayRow(AppContext& ctx) {
   const int row = HitReplayRow(list_, scrollOffset_, ctx.mouseX, ctx.mouseY);
   if (row < 0 || !list_[row].valid) return;
   ctx.replayMode = Playback;
-  const std::string& name = list_[row].fileName;
-  const size_t n = std::min(name.size(), sizeof ctx.replayFileName - 1);
-  std::memcpy(ctx.replayFileName, name.data(), n);
-  ctx.replayFileName[n] = '\0';
+  s_.replayToPlay = ReplayChoice{list_[row].fileName};
   clock_.nextScene = Game;
 }
 

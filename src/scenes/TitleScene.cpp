@@ -1,7 +1,5 @@
 #include "scenes/TitleScene.hpp"
 
-#include <cstring>
-
 #include "base/Diagnostics.hpp"
 #include "base/Translate.hpp"
 #include "replay/ReplayStore.hpp"
@@ -51,13 +49,8 @@ int32_t TitleScene::Initialise(AppContext& ctx) {
 
 void TitleScene::PlayStartupReplay(AppContext& ctx) {
   if (s_.startupReplay.empty()) return;
-  const std::string path = std::move(s_.startupReplay);
+  s_.replayToPlay = ReplayChoice{std::move(s_.startupReplay)};
   s_.startupReplay.clear();
-  if (path.size() >= sizeof ctx.replayFileName) {
-    ShowDebugMessage(Tr("Could not open the replay file."), path);
-    return;
-  }
-  std::memcpy(ctx.replayFileName, path.c_str(), path.size() + 1);
   ctx.replayMode = Playback;
   clock_.nextScene = Game;
 }

@@ -223,7 +223,7 @@ TEST(Pause, APausedPlaybackHoldsItsFrameAndStillPlaysTrue) {
   fs::current_path(dir);
   {
     Rig r(Playback);
-    std::snprintf(r.ctx.replayFileName, sizeof r.ctx.replayFileName, "%s", name.c_str());
+    r.services.replayToPlay = ReplayChoice{name};
     r.Enter();
     for (int i = 0; i < 600; ++i) r.Tick();
     r.Tap(playerKey::P);
