@@ -226,6 +226,14 @@ void GameSceneTick::Release(AppContext&) {
   sound_.StopAllSound();
 }
 
+SceneId GameSceneTick::NextScene(int32_t exit) const {
+  switch (exit) {
+    case Game: return SceneId::Game;
+    case Ranking: return SceneId::Ranking;
+    default: return SceneId::Title;
+  }
+}
+
 void GameSceneTick::DrawOverlay(AppContext& ctx) {
   // Over the fade, so that a pause during a fade-in is readable too.
   if (pause_.Paused()) s_.graphics.FadeQuad(kPauseDimColour);

@@ -24,7 +24,7 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   GameSceneTick(SceneServices& services, GameScene& game, GameSound& sound,
                 std::function<int32_t()> loadSounds);
 
-  SceneId Id() const override { return Game; }
+  SceneId Id() const override { return SceneId::Game; }
   FixedStepClock& Clock() override { return game_.vars.clock; }
   bool InputInsideStep() const override { return true; }
   int32_t Initialise(AppContext& ctx) override;  // EnterGameScene
@@ -48,6 +48,8 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   void PlaceCamera(render::Camera& camera) override;
   void DrawContents(AppContext& ctx) override;
   void Release(AppContext& ctx) override;
+  // The game's exits: the title, a new game, the ranking.
+  SceneId NextScene(int32_t exit) const override;
   void DrawOverlay(AppContext& ctx) override;
   void DrawField(const AppContext& ctx);
   void DrawTexts(const HudLayout& layout);

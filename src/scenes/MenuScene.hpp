@@ -62,6 +62,8 @@ class MenuScene : public FramedScene {
   // The pointer the hover effects use: the mouse, until a scene change is
   // asked for; then it stays where the choice was made.
   void FollowPointer(const AppContext& ctx);
+  // Fades out to that scene.
+  void LeaveTo(SceneId next) { clock_.nextScene = SceneNumber(next); }
 
   SceneServices& s_;
   FixedStepClock clock_;

@@ -168,7 +168,7 @@ void RankingScene::Input(AppContext& ctx) {
   if (input_.Clicked()) {
     if (step_ == TableOnlyStep) {
       step_ = LeaveStep;
-      clock_.nextScene = Title;
+      LeaveTo(SceneId::Title);
     } else if (step_ == AskSaveStep || step_ == AskRegisterStep) {
       AnswerClick(ctx);
     }
@@ -176,9 +176,9 @@ void RankingScene::Input(AppContext& ctx) {
   if (step_ == FinishStep) {
     // Enter again: with no score the next entry shows the table alone.
     ctx.score = 0;
-    clock_.nextScene = Ranking;
+    LeaveTo(SceneId::Ranking);
   }
-  if (step_ == LeaveStep) clock_.nextScene = Title;
+  if (step_ == LeaveStep) LeaveTo(SceneId::Title);
   // Only the name entry edits the name: the row saved with Enter is the row
   // registered online and shown until the scene leaves.
   if (step_ == NameEntryStep) EditRankingName(table_, input_.keys(), input_.keysBefore(), true);

@@ -45,7 +45,7 @@ class RankingScene final : public MenuScene {
   RankingScene(SceneServices& services, RankingTable& table, ReplayStore& store,
                std::string rankingPath = kRankingFileName);
 
-  SceneId Id() const override { return Ranking; }
+  SceneId Id() const override { return SceneId::Ranking; }
   bool ChecksSceneAfterInput() const override { return true; }
   int32_t Initialise(AppContext& ctx) override;
   void Input(AppContext& ctx) override;

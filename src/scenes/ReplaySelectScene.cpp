@@ -77,7 +77,7 @@ void ReplaySelectScene::Input(AppContext& ctx) {
     // The click's own position is the one the fade-out keeps lit.
     FollowPointer(ctx);
     if (InsideBackToTitle(ctx.mouseX, ctx.mouseY))
-      clock_.nextScene = Title;
+      LeaveTo(SceneId::Title);
     else
       PickReplayRow(ctx);
   }
@@ -88,7 +88,7 @@ void ReplaySelectScene::PickReplayRow(AppContext& ctx) {
   if (row < 0 || !list_[row].valid) return;
   ctx.replayMode = Playback;
   s_.replayToPlay = ReplayChoice{list_[row].fileName};
-  clock_.nextScene = Game;
+  LeaveTo(SceneId::Game);
 }
 
 void ReplaySelectScene::Update(AppContext& ctx) {

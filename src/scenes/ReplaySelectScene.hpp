@@ -38,7 +38,7 @@ class ReplaySelectScene final : public MenuScene {
                     std::string folder = kReplayFolder)
       : MenuScene(services), store_(store), folder_(std::move(folder)) {}
 
-  SceneId Id() const override { return ReplaySelect; }
+  SceneId Id() const override { return SceneId::ReplaySelect; }
   int32_t Initialise(AppContext& ctx) override;
   void Input(AppContext& ctx) override;
   void Update(AppContext& ctx) override;

@@ -10,7 +10,7 @@ void RunSceneTick(Scene& scene, AppContext& ctx, const MillisecondClock& clock) 
   if (!scene.InputInsideStep()) scene.Input(ctx);
   if (c.stepsThisSecond * c.stepLength + ctx.secondBase <= ctx.now) {
     if (scene.InputInsideStep()) scene.StepInput(ctx);
-    if (scene.ChecksSceneAfterInput() && ctx.scene != scene.Id()) return;
+    if (scene.ChecksSceneAfterInput() && ctx.scene != SceneNumber(scene.Id())) return;
     if (scene.HoldsStep()) {
       // A held step owes nothing: the count keeps up with the clock, so the
       // scene does not race through the missed steps when it resumes.

@@ -10,6 +10,11 @@
 
 namespace quadrel {
 
+// The scenes by number: AppContext.scene and a fade-out's nextScene hold one.
+enum class SceneId : int32_t { Title = 0, Game = 1, Ranking = 2, ReplaySelect = 3 };
+constexpr int32_t kSceneCount = 4;
+constexpr int32_t SceneNumber(SceneId id) { return static_cast<int32_t>(id); }
+
 class Scene {
  public:
   virtual ~Scene() = default;

@@ -52,7 +52,7 @@ void TitleScene::PlayStartupReplay(AppContext& ctx) {
   s_.replayToPlay = ReplayChoice{std::move(s_.startupReplay)};
   s_.startupReplay.clear();
   ctx.replayMode = Playback;
-  clock_.nextScene = Game;
+  LeaveTo(SceneId::Game);
 }
 
 void TitleScene::Load() {
@@ -67,13 +67,13 @@ void TitleScene::Input(AppContext& ctx) {
     switch (HitTestTitleButtons(ctx.mouseX, ctx.mouseY)) {
       case StartButton:
         ctx.replayMode = Recording;
-        clock_.nextScene = Game;
+        LeaveTo(SceneId::Game);
         break;
       case ExitButton:
         s_.quit(0);
         break;
       case PlaybackButton:
-        clock_.nextScene = ReplaySelect;
+        LeaveTo(SceneId::ReplaySelect);
         break;
       case NoButton:
         break;
@@ -86,7 +86,7 @@ void TitleScene::Update(AppContext&) {
   if (idleCounter_ == 0) {
     // Fifteen idle seconds show the ranking, even over a choice still fading.
     pulsePhase_ = 0;
-    clock_.nextScene = Ranking;
+    LeaveTo(SceneId::Ranking);
   } else if (clock_.nextScene < 0) {
     AdvanceFade(clock_);
     return;

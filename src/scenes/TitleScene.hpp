@@ -16,7 +16,7 @@ class TitleScene final : public MenuScene {
  public:
   explicit TitleScene(SceneServices& services) : MenuScene(services) {}
 
-  SceneId Id() const override { return Title; }
+  SceneId Id() const override { return SceneId::Title; }
   int32_t Initialise(AppContext& ctx) override;
   void Input(AppContext& ctx) override;
   void Update(AppContext& ctx) override;

@@ -9,7 +9,7 @@ namespace {
 
 // A scene whose update and draw take fixed times on a fake clock.
 struct TimedScene : Scene {
-  SceneId Id() const override { return Title; }
+  SceneId Id() const override { return SceneId::Title; }
   FixedStepClock& Clock() override { return clock; }
   int32_t Initialise(AppContext&) override { return initResult; }
   void Input(AppContext&) override { ++inputs; }
