@@ -126,6 +126,11 @@ void GameSceneTick::HeldInput(AppContext& ctx, const KeyboardState& keys) {
   }
 }
 
+StepKind GameSceneTick::StepAfterInput() {
+  if (!pause_.Held()) return StepKind::Run;
+  return pause_.DrawDue() ? StepKind::HeldDrawn : StepKind::Held;
+}
+
 // The step every replay check and test runs too: input, update, frame count.
 void GameSceneTick::Update(AppContext&) { SimulationStep(game_, stepMouse_, stepKeys_); }
 

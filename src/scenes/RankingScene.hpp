@@ -46,7 +46,6 @@ class RankingScene final : public MenuScene {
                std::string rankingPath = kRankingFileName);
 
   SceneId Id() const override { return SceneId::Ranking; }
-  bool ChecksSceneAfterInput() const override { return true; }
   int32_t Initialise(AppContext& ctx) override;
   void Input(AppContext& ctx) override;
   void Update(AppContext& ctx) override;
