@@ -24,6 +24,13 @@ void MenuScene::ReadInput(AppContext& ctx) {
   if (input_.AltEnterPressed()) SwitchDisplayMode(ctx);
 }
 
+bool MenuScene::ReadChoiceInput(AppContext& ctx) {
+  if (clock_.nextScene >= 0) return false;
+  ReadInput(ctx);
+  TakeMenuSoundKeys(s_, input_);
+  return true;
+}
+
 void MenuScene::FollowPointer(const AppContext& ctx) {
   if (clock_.nextScene < 0) {
     pointerX_ = ctx.mouseX;

@@ -59,6 +59,9 @@ class MenuScene : public FramedScene {
   void ChangeMode(AppContext& ctx) final;
   // This tick's snapshot; a fresh Alt+Enter switches the display.
   void ReadInput(AppContext& ctx);
+  // A menu still to choose reads its input, the sound keys with it; false
+  // once a scene change is asked for: nothing is read then.
+  bool ReadChoiceInput(AppContext& ctx);
   // The pointer the hover effects use: the mouse, until a scene change is
   // asked for; then it stays where the choice was made.
   void FollowPointer(const AppContext& ctx);

@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "base/RankingProtocol.hpp"
 #include "replay/ReplayStore.hpp"
@@ -155,9 +154,7 @@ void RankingScene::Input(AppContext& ctx) {
   // letting go of Alt before Enter is no Enter press that would end the name entry.
   ReadInput(ctx);
   if (AltEnterDown(input_.keys())) return;
-  const uint8_t* keys = input_.keys().keys;
-  const bool alt = IsDown(keys[key::LeftAlt]) || IsDown(keys[key::RightAlt]);
-  if (!alt && step_ == NameEntryStep &&
+  if (!AltDown(input_.keys()) && step_ == NameEntryStep &&
       (input_.KeyPressed(key::Enter) || input_.KeyPressed(key::PadEnter))) {
     SaveRankingFile(table_, rankingPath_);  // a failure has shown its message
     step_ = AskSaveStep;

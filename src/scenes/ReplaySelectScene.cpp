@@ -70,10 +70,7 @@ void ReplaySelectScene::Load() {
 }
 
 void ReplaySelectScene::Input(AppContext& ctx) {
-  if (clock_.nextScene >= 0) return;
-  ReadInput(ctx);
-  TakeMenuSoundKeys(s_, input_);
-  if (input_.Clicked()) {
+  if (ReadChoiceInput(ctx) && input_.Clicked()) {
     // The click's own position is the one the fade-out keeps lit.
     FollowPointer(ctx);
     if (InsideBackToTitle(ctx.mouseX, ctx.mouseY))

@@ -20,11 +20,11 @@ constexpr int PadMinus = 0x4A;
 constexpr int PadPlus = 0x4E;
 }  // namespace playerKey
 
-// Either Alt key with Enter: the display-mode keys.
-inline bool AltEnterDown(const KeyboardState& k) {
-  return (IsDown(k.keys[key::LeftAlt]) || IsDown(k.keys[key::RightAlt])) &&
-         IsDown(k.keys[key::Enter]);
+inline bool AltDown(const KeyboardState& k) {
+  return IsDown(k.keys[key::LeftAlt]) || IsDown(k.keys[key::RightAlt]);
 }
+// Either Alt key with Enter: the display-mode keys.
+inline bool AltEnterDown(const KeyboardState& k) { return AltDown(k) && IsDown(k.keys[key::Enter]); }
 
 // One snapshot of the devices per tick and the one before it: every "went
 // down" of a scene is answered here, so a held key or button acts once.

@@ -60,10 +60,7 @@ void TitleScene::Load() {
 }
 
 void TitleScene::Input(AppContext& ctx) {
-  if (clock_.nextScene >= 0) return;
-  ReadInput(ctx);
-  TakeMenuSoundKeys(s_, input_);
-  if (input_.Clicked()) {
+  if (ReadChoiceInput(ctx) && input_.Clicked()) {
     switch (HitTestTitleButtons(ctx.mouseX, ctx.mouseY)) {
       case StartButton:
         ctx.replayMode = Recording;
