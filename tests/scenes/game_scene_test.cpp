@@ -221,7 +221,10 @@ TEST_F(GoldenOnScene, ALostGamePlaysToItsRecordedClickAndReturnsToTheTitle) {
 
 TEST_F(GoldenOnScene, TheStartupReplayIsHandedByItsFullPathAndTakenOnce) {
   const std::string name = "00109920_20050512_090421.rep";
-  const fs::path elsewhere = dir_ / name;  // outside the replay folder
+  // Outside the replay folder, and longer than any fixed name buffer.
+  const fs::path elsewhere = dir_ / std::string(240, 'd') / name;
+  fs::create_directories(elsewhere.parent_path());
+  ASSERT_GT(elsewhere.string().size(), 260u);
   fs::copy_file(fs::path(QUADREL_GOLDEN_DIR) / name, elsewhere);
   SceneRig rig;
   rig.services.startupReplay = elsewhere.string();
