@@ -189,9 +189,16 @@ int main(int argc, char** argv) {
     GameSceneTick gameScene(services, game, sound, [&sound] { return sound.Load(); });
     RankingScene ranking(services, rankingTable, replayStore, paths.RankingFile());
     ReplaySelectScene select(services, replayStore, paths.ReplayFolder());
-    app::Shell loop(context, windowSystem, clock, {&title, &gameScene, &ranking, &select});
-    shell = &loop;
-    exitCode = loop.Run();
+    const SceneTable scenes{&title, &gameScene, &ranking, &select};
+    if (scenes.Complete()) {
+      app::Shell loop(context, windowSystem, clock, scenes);
+      shell = &loop;
+      exitCode = loop.Run();
+      shell = nullptr;
+    } else {
+      ReportFatalError("A scene is missing from the scene table.", "Shell", __LINE__);
+      exitCode = 1;
+    }
     if (quitRequest.Requested() && exitCode == 0) exitCode = quitRequest.ExitCode();
     io::ShutdownInput();
     io::ShutdownSound();

@@ -21,7 +21,6 @@ struct AppContext {
   int32_t replayMode;
   int32_t mouseX;
   int32_t mouseY;
-  char replayFileName[260];
   std::time_t finishTime;
   std::tm finishLocalTime;
 

@@ -143,12 +143,7 @@ void EnterGameState(GameScene& g, const std::string* playbackPath) {
     ctx.gapMarker = 0.0;
   }
   if (ctx.replayMode == Playback) {
-    if (playbackPath) {
-      g.replay.LoadReplayPath(*playbackPath);
-    } else {
-      g.replay.ReadReplayFile(
-          std::string(ctx.replayFileName, strnlen(ctx.replayFileName, sizeof ctx.replayFileName)));
-    }
+    if (playbackPath) g.replay.LoadReplayPath(*playbackPath);
     g.replay.ReadInputFrame(v.nextFrame);
   }
   BeginFadeIn(v.clock);

@@ -11,8 +11,8 @@ namespace quadrel {
 void GameReset(GameScene& g);
 // The state part of entering the game scene: phase, score, input edges,
 // camera, replay store and playback start, fade-in. Resources, cursor and
-// music are the caller's. A playback reads "replay/<replayFileName>", or
-// playbackPath when one is given (tools that check files anywhere).
+// music are the caller's. A playback reads playbackPath (shows no messages);
+// without one it has nothing to play and ends at once.
 void EnterGameState(GameScene& g, const std::string* playbackPath = nullptr);
 // The update part of a step (after GameInput).
 void GameUpdate(GameScene& g);

@@ -4,6 +4,7 @@
 #include "base/Translate.hpp"
 #include "game/GameInput.hpp"
 #include "game/GameMain.hpp"
+#include "replay/ReplayStore.hpp"
 #include "scenes/SceneSetup.hpp"
 
 namespace quadrel {
@@ -75,7 +76,12 @@ int32_t GameSceneTick::Initialise(AppContext& ctx) {
   }
   if (v.gameSceneLoaded) return kOk;
   if (LoadGameResources() < 0) return kFail;
-  EnterGameState(game_);
+  std::optional<std::string> playback;
+  if (ctx.replayMode == Playback && s_.replayToPlay)
+    playback = (std::filesystem::path(game_.replay.folder()) / s_.replayToPlay->file).string();
+  s_.replayToPlay.reset();
+  EnterGameState(game_, playback ? &*playback : nullptr);
+  if (playback) game_.replay.ReportRead(*playback);
   s_.window.ShowCursor(ctx.fullScreen == 0);
   hud_.count = 0;  // nothing of the last visit shows in a pause before the first frame
   pause_.Enter();
@@ -118,6 +124,11 @@ void GameSceneTick::HeldInput(AppContext& ctx, const KeyboardState& keys) {
       v.clock.nextScene = Title;
     }
   }
+}
+
+StepKind GameSceneTick::StepAfterInput() {
+  if (!pause_.Held()) return StepKind::Run;
+  return pause_.DrawDue() ? StepKind::HeldDrawn : StepKind::Held;
 }
 
 // The step every replay check and test runs too: input, update, frame count.
@@ -218,6 +229,14 @@ void GameSceneTick::Release(AppContext&) {
   game_.vars.gameSceneLoaded = 0;
   GameReset(game_);
   sound_.StopAllSound();
+}
+
+SceneId GameSceneTick::NextScene(int32_t exit) const {
+  switch (exit) {
+    case Game: return SceneId::Game;
+    case Ranking: return SceneId::Ranking;
+    default: return SceneId::Title;
+  }
 }
 
 void GameSceneTick::DrawOverlay(AppContext& ctx) {

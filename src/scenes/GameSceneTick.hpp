@@ -24,17 +24,16 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   GameSceneTick(SceneServices& services, GameScene& game, GameSound& sound,
                 std::function<int32_t()> loadSounds);
 
-  SceneId Id() const override { return Game; }
+  SceneId Id() const override { return SceneId::Game; }
   FixedStepClock& Clock() override { return game_.vars.clock; }
-  bool InputInsideStep() const override { return true; }
   int32_t Initialise(AppContext& ctx) override;  // EnterGameScene
   // Samples the step's input and takes the pause keys; a held step ends here.
   void StepInput(AppContext& ctx) override;
   // The simulation step on those samples.
   void Update(AppContext& ctx) override;
+  // A paused step, and the one that resumes, is held; a few a second are drawn.
+  StepKind StepAfterInput() override;
   bool Paused() const override { return pause_.Paused(); }
-  bool HoldsStep() const override { return pause_.Held(); }
-  bool HeldDrawDue() override { return pause_.DrawDue(); }
 
   // Alt+Enter and a device that must be reset: switch, reload, cursor.
   void ChangeMode(AppContext& ctx) override;
@@ -48,6 +47,8 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   void PlaceCamera(render::Camera& camera) override;
   void DrawContents(AppContext& ctx) override;
   void Release(AppContext& ctx) override;
+  // The game's exits: the title, a new game, the ranking.
+  SceneId NextScene(int32_t exit) const override;
   void DrawOverlay(AppContext& ctx) override;
   void DrawField(const AppContext& ctx);
   void DrawTexts(const HudLayout& layout);

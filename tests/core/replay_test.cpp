@@ -169,8 +169,8 @@ TEST_F(ReplayFiles, AppendStopsBeforeTheBufferFillsAndMarksTheStoreOverflowed) {
 std::unique_ptr<World> PlayBack(const std::string& name) {
   auto w = std::make_unique<World>(Off);
   w->ctx.replayMode = Playback;
-  std::snprintf(w->ctx.replayFileName, sizeof w->ctx.replayFileName, "%s", name.c_str());
-  EnterGameState(w->g);
+  const std::string path = "replay/" + name;
+  EnterGameState(w->g, &path);
   return w;
 }
 

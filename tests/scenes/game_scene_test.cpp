@@ -190,7 +190,7 @@ class GoldenOnScene : public ::testing::Test {
     ASSERT_EQ(CheckReplay((dir_ / "replay" / name).string(), &trace).outcome, ReplayCheck::Outcome::Ok);
     rig.ctx.scene = Game;
     rig.ctx.replayMode = Playback;
-    std::snprintf(rig.ctx.replayFileName, sizeof rig.ctx.replayFileName, "%s", name.c_str());
+    rig.services.replayToPlay = ReplayChoice{name};
     ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
     size_t next = 0;
     int guard = 0;
@@ -217,6 +217,24 @@ TEST_F(GoldenOnScene, ALostGamePlaysToItsRecordedClickAndReturnsToTheTitle) {
   EXPECT_EQ(rig.Count("Replay Gapped!"), 0);
   for (int i = 0; i < 40 && rig.ctx.scene == Game; ++i) rig.GameFrame();
   EXPECT_EQ(rig.ctx.scene, Title);
+}
+
+TEST_F(GoldenOnScene, TheStartupReplayIsHandedByItsFullPathAndTakenOnce) {
+  const std::string name = "00109920_20050512_090421.rep";
+  // Outside the replay folder, and longer than any fixed name buffer.
+  const fs::path elsewhere = dir_ / std::string(240, 'd') / name;
+  fs::create_directories(elsewhere.parent_path());
+  ASSERT_GT(elsewhere.string().size(), 260u);
+  fs::copy_file(fs::path(QUADREL_GOLDEN_DIR) / name, elsewhere);
+  SceneRig rig;
+  rig.services.startupReplay = elsewhere.string();
+  ASSERT_EQ(rig.title.Initialise(rig.ctx), 0);
+  EXPECT_EQ(rig.title.Clock().nextScene, Game);
+  EXPECT_EQ(rig.ctx.replayMode, Playback);
+  ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
+  EXPECT_EQ(rig.store.lastReadStatus(), ReplayReadStatus::Ok);
+  EXPECT_EQ(rig.store.storedSize(), fs::file_size(elsewhere));
+  EXPECT_FALSE(rig.services.replayToPlay);
 }
 
 TEST_F(GoldenOnScene, AnAllClearGameEndsItsPlaybackThenTheViewersClickLeaves) {

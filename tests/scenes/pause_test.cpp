@@ -223,7 +223,7 @@ TEST(Pause, APausedPlaybackHoldsItsFrameAndStillPlaysTrue) {
   fs::current_path(dir);
   {
     Rig r(Playback);
-    std::snprintf(r.ctx.replayFileName, sizeof r.ctx.replayFileName, "%s", name.c_str());
+    r.services.replayToPlay = ReplayChoice{name};
     r.Enter();
     for (int i = 0; i < 600; ++i) r.Tick();
     r.Tap(playerKey::P);
@@ -429,7 +429,7 @@ TEST(PausedLoop, WaitsForEventsAndStillEndsOnEscape) {
   Rig r;
   r.Enter();
   SleepyWindow window(r.clock);
-  app::Shell shell(r.ctx, window, r.clock, {nullptr, &r.scene, nullptr, nullptr});
+  app::Shell shell(r.ctx, window, r.clock, {&r.scene});
   for (int i = 0; i < 200; ++i) shell.Pass();
   EXPECT_EQ(window.waits, 0);  // playing: short idles only
   r.Key(playerKey::P, true);

@@ -309,7 +309,7 @@ TEST_F(Screenshots, ReplayInPlayback) {
   const std::string name = "07378920_20050513_101134.rep";
   fs::copy_file(fs::path(QUADREL_GOLDEN_DIR) / name, dir_ / "replay" / name);
   r.ctx.replayMode = Playback;
-  std::snprintf(r.ctx.replayFileName, sizeof r.ctx.replayFileName, "%s", name.c_str());
+  r.services.replayToPlay = ReplayChoice{name};
   ASSERT_EQ(r.EnterGame(), 0);
   while (r.ctx.frameNumber < 2400) r.GameFrame();
   // The notice pulses; draw it at full strength.
