@@ -44,8 +44,7 @@ namespace {
 quadrel::AppContext context{};
 quadrel::ReplayStore replayStore;
 quadrel::Http http;
-quadrel::Random randomGenerator;
-quadrel::GameScene game(context, replayStore, randomGenerator);
+quadrel::GameState game{};
 quadrel::RankingTable rankingTable;
 
 int Usage(const char* program) {
@@ -148,7 +147,8 @@ int main(int argc, char** argv) {
   {
     render::GlGraphics graphics(window);
     platform::SystemClock clock;
-    randomGenerator.Seed(clock.Milliseconds());
+    game.replay = &replayStore;
+    game.gameRandom.Seed(clock.Milliseconds());
     app::SdlWindowSystem windowSystem(window);
     io::PlatformGameInput input;
     io::PlatformGameSound sound;
