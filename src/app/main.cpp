@@ -120,7 +120,8 @@ int main(int argc, char** argv) {
     return code;
   }
 
-  GameReset(game);  // the first reset zero-fills the context
+  game.replay = &replayStore;
+  GameReset(game);  // the first reset zero-fills the game state
   context.fullScreen = 1;
   // Before SDL's video starts, so that SDL chains to it and puts it back at exit.
   io::InstallXErrorGuard();
@@ -147,7 +148,6 @@ int main(int argc, char** argv) {
   {
     render::GlGraphics graphics(window);
     platform::SystemClock clock;
-    game.replay = &replayStore;
     game.gameRandom.Seed(clock.Milliseconds());
     app::SdlWindowSystem windowSystem(window);
     io::PlatformGameInput input;

@@ -74,7 +74,8 @@ int32_t GameSceneTick::Initialise(AppContext& ctx) {
   if (LoadGameResources() < 0) return kFail;
   gameSceneLoaded_ = true;
   game_.replayMode = ctx.replayMode;
-  EnterGameState(game_, std::string(ctx.replayFileName, strnlen(ctx.replayFileName, sizeof ctx.replayFileName)));
+  EnterGameState(game_,
+                 std::string(ctx.replayFileName, strnlen(ctx.replayFileName, sizeof ctx.replayFileName)));
   altEnterHeld_ = true;  // keys still held from the previous scene are no press
   hudState_ = HudState{};
   s_.window.ShowCursor(ctx.fullScreen == 0);
@@ -99,6 +100,8 @@ void GameSceneTick::StepInput(AppContext& ctx) {
   // stand still while paused, so its stages do not fire at once on resume.
   if (const uint32_t paused = pause_.TakePausedTime(); paused != 0 && game_.phase == AllClear)
     hudState_.stageStart += paused;
+  // A held step ends here, its mouse movement thrown away: the bar stays
+  // where the pause left it.
   SceneKeys(ctx, stepKeys_);
 }
 
