@@ -61,7 +61,7 @@ struct GameState {
   Random gameRandom;
   // The replay being recorded or played back.
   ReplayStore* replay = nullptr;
-  bool firstReset = true;
+  bool firstReset = true;  // the first GameReset zero-fills the rest
 
   int32_t BallsInPlay() const { return ballsLaunched - ballsLost; }
 };
