@@ -1,8 +1,10 @@
 #include "scenes/GameSceneTick.hpp"
 
+#include <cstring>
+#include <string>
+
 #include "base/Diagnostics.hpp"
 #include "base/Translate.hpp"
-#include "game/GameInput.hpp"
 #include "game/GameMain.hpp"
 #include "replay/ReplayStore.hpp"
 #include "scenes/SceneSetup.hpp"
@@ -23,14 +25,10 @@ enum Model { BallModel = 0, BarModel = 6, GroundModel = 7, WallModel = 8, Option
 
 }  // namespace
 
-GameSceneTick::GameSceneTick(SceneServices& services, GameScene& game, GameSound& sound,
+GameSceneTick::GameSceneTick(SceneServices& services, GameState& game, GameSound& sound,
                              std::function<int32_t()> loadSounds)
     : FramedScene(services.graphics), s_(services), game_(game), sound_(sound), loadSounds_(std::move(loadSounds)),
-      pause_(services, sound) {
-  game_.sound = &sound_;
-  game_.input = &s_.input;
-  game_.modeSwitch = this;
-}
+      pause_(services, sound) {}
 
 int32_t GameSceneTick::LoadGameResources() {
   Graphics& g = s_.graphics;
@@ -69,19 +67,22 @@ void GameSceneTick::ChangeMode(AppContext& ctx) {
 }
 
 int32_t GameSceneTick::Initialise(AppContext& ctx) {
-  GameVars& v = game_.vars;
-  if (!v.soundLoaded) {
+  if (!soundLoaded_) {
     if (loadSounds_() < 0) return kFail;
-    v.soundLoaded = 1;
+    soundLoaded_ = true;
   }
-  if (v.gameSceneLoaded) return kOk;
+  if (gameSceneLoaded_) return kOk;
   if (LoadGameResources() < 0) return kFail;
+  gameSceneLoaded_ = true;
+  game_.replayMode = ctx.replayMode;
   std::optional<std::string> playback;
   if (ctx.replayMode == Playback && s_.replayToPlay)
-    playback = (std::filesystem::path(game_.replay.folder()) / s_.replayToPlay->file).string();
+    playback = (std::filesystem::path(game_.replay->folder()) / s_.replayToPlay->file).string();
   s_.replayToPlay.reset();
   EnterGameState(game_, playback ? &*playback : nullptr);
-  if (playback) game_.replay.ReportRead(*playback);
+  if (playback) game_.replay->ReportRead(*playback);
+  altEnterHeld_ = true;  // keys still held from the previous scene are no press
+  hudState_ = HudState{};
   s_.window.ShowCursor(ctx.fullScreen == 0);
   hud_.count = 0;  // nothing of the last visit shows in a pause before the first frame
   pause_.Enter();
@@ -92,7 +93,7 @@ int32_t GameSceneTick::Initialise(AppContext& ctx) {
 void GameSceneTick::StepInput(AppContext& ctx) {
   stepMouse_ = MouseState{};
   stepKeys_ = KeyboardState{};
-  // As GameInput: no reads at all while fading out.
+  // As the step: no reads at all while fading out.
   if (game_.vars.clock.nextScene >= 0) {
     pause_.NoKeys();
     return;
@@ -102,26 +103,28 @@ void GameSceneTick::StepInput(AppContext& ctx) {
   pause_.TakeKeys(ctx, stepKeys_);
   // The all-clear presentation waits on the millisecond clock: its waits
   // stand still while paused, so its stages do not fire at once on resume.
-  if (const uint32_t paused = pause_.TakePausedTime(); paused != 0 && ctx.phase == AllClear)
-    game_.vars.bannerStageStart += paused;
-  // A held step throws its mouse movement away: the bar stays where the
-  // pause left it.
-  if (pause_.Held()) HeldInput(ctx, stepKeys_);
+  if (const uint32_t paused = pause_.TakePausedTime(); paused != 0 && game_.phase == AllClear)
+    hudState_.stageStart += paused;
+  // A held step ends here, its mouse movement thrown away: the bar stays
+  // where the pause left it.
+  SceneKeys(ctx, stepKeys_);
 }
 
-void GameSceneTick::HeldInput(AppContext& ctx, const KeyboardState& keys) {
-  GameVars& v = game_.vars;
+void GameSceneTick::SceneKeys(AppContext& ctx, const KeyboardState& keys) {
+  // One switch per press: held keys would flip the display every step.
   const bool altEnter = AltEnterDown(keys);
-  if (altEnter && !v.altEnterHeld) SwitchDisplayMode(ctx);
-  v.altEnterHeld = altEnter ? 1 : 0;
-  // Backspace leaves as in play: a new game, or the title from a playback.
-  if (pause_.Paused() && IsDown(keys.keys[key::Backspace]) && v.clock.fadeAlpha == 0) {
-    pause_.Leave();
-    if (ctx.replayMode != Playback) {
-      v.clock.nextScene = Game;
+  if (altEnter && !altEnterHeld_) SwitchDisplayMode(ctx);
+  altEnterHeld_ = altEnter;
+  // Backspace leaves, paused or not: a new game, or the title from a playback.
+  FixedStepClock& clock = game_.vars.clock;
+  if (IsDown(keys.keys[key::Backspace]) && clock.fadeAlpha == 0) {
+    if (pause_.Paused()) pause_.Leave();
+    if (game_.replayMode != Playback) {
+      clock.nextScene = Game;
     } else {
+      game_.replayMode = Off;
       ctx.replayMode = Off;
-      v.clock.nextScene = Title;
+      clock.nextScene = Title;
     }
   }
 }
@@ -131,10 +134,23 @@ StepKind GameSceneTick::StepAfterInput() {
   return pause_.DrawDue() ? StepKind::HeldDrawn : StepKind::Held;
 }
 
-// The step every replay check and test runs too: input, update, frame count.
-void GameSceneTick::Update(AppContext&) { SimulationStep(game_, stepMouse_, stepKeys_); }
+// The step every replay check and test runs too; the scene acts on what it reports.
+void GameSceneTick::Update(AppContext& ctx) {
+  quadrel::StepInput in;
+  in.mouse = stepMouse_;
+  in.keyboard = stepKeys_;
+  in.countUpDone = hudState_.CountUpDone();
+  const StepEvents ev = Step(game_, in);
+  if (ev.stopSound) sound_.StopAllSound();
+  for (int i = 0; i < ev.hits; ++i) sound_.PlayHitSound();
+  for (int i = 0; i < ev.bars; ++i) sound_.PlayBarSound();
+  if (ev.startMusic) sound_.StartMusic();
+  if (game_.replay) RecordEvents(*game_.replay, ev);
+  ctx.replayMode = game_.replayMode;
+  if (ev.leaveTo >= 0) HandOverResult(game_, ctx);
+}
 
-void GameSceneTick::DrawField(const AppContext& ctx) {
+void GameSceneTick::DrawField(const GameState& game) {
   Graphics& g = s_.graphics;
   g.SetRenderState(rs::FogEnable, 0);
   g.SetRenderState(rs::Lighting, 0);
@@ -153,9 +169,9 @@ void GameSceneTick::DrawField(const AppContext& ctx) {
   }
 
   for (int k = 0; k < kBlockCount; ++k) {
-    const Block& b = ctx.blocks[k];
+    const Block& b = game.blocks[k];
     if (b.alive != 1) continue;
-    const int32_t colour = ctx.colourTable[k];
+    const int32_t colour = game.colourTable[k];
     if (colour < 1 || colour > 5) continue;
     Mesh& m = *models_[colour];
     m.SetScale(b.scale, b.scale, b.scale);
@@ -166,7 +182,7 @@ void GameSceneTick::DrawField(const AppContext& ctx) {
   }
   g.SetRenderState(rs::AlphaBlendEnable, 0);
 
-  for (const Item& item : ctx.items) {
+  for (const Item& item : game.items) {
     if (item.active != 1) continue;
     if (item.kind != OptionItem && item.kind != ExtendItem) continue;
     Mesh& m = *models_[item.kind == OptionItem ? OptionModel : ExtendModel];
@@ -177,7 +193,7 @@ void GameSceneTick::DrawField(const AppContext& ctx) {
   }
 
   Mesh& ball = *models_[BallModel];
-  for (const Ball& b : ctx.balls) {
+  for (const Ball& b : game.balls) {
     if (b.launched != 1) continue;
     ball.SetScale(b.scale, b.scale, b.scale);
     ball.SetPosition(b.x, b.y, b.z);
@@ -186,7 +202,7 @@ void GameSceneTick::DrawField(const AppContext& ctx) {
 
   Mesh& bar = *models_[BarModel];
   for (int j = 0; j < kBarCount; ++j) {
-    const Bar& b = ctx.bars[j];
+    const Bar& b = game.bars[j];
     if (b.active != 1) continue;
     g.SetRenderState(rs::AlphaBlendEnable, j == 0 ? 0 : 1);
     bar.SetScale(b.scale, b.scale, b.scale);
@@ -214,19 +230,19 @@ void GameSceneTick::PlaceCamera(Camera& camera) {
   camera.eye = Vec3{v.cameraEye[0], v.cameraEye[1], v.cameraEye[2]};
 }
 
-void GameSceneTick::DrawContents(AppContext& ctx) {
-  DrawField(ctx);
+void GameSceneTick::DrawContents(AppContext&) {
+  DrawField(game_);
   // A held step draws the texts as they were: laying them out again would
   // move the juggling shake, the replay notice and the all-clear count-up on.
   if (!pause_.Held()) {
     hud_.count = 0;
-    LayoutHud(ctx, game_.vars, game_.rng, s_.clock.Milliseconds(), hud_);
+    LayoutHud(game_, hudState_, pictureRandom_, s_.clock.Milliseconds(), hud_);
   }
   DrawTexts(hud_);
 }
 
 void GameSceneTick::Release(AppContext&) {
-  game_.vars.gameSceneLoaded = 0;
+  gameSceneLoaded_ = false;
   GameReset(game_);
   sound_.StopAllSound();
 }
@@ -246,7 +262,7 @@ void GameSceneTick::DrawOverlay(AppContext& ctx) {
   pause_.Layout(layout_);
   DrawTexts(layout_);
   layout_.count = 0;
-  LayoutOverlay(ctx, layout_);
+  LayoutOverlay(game_, ctx.fps, layout_);
   DrawTexts(layout_);
 }
 

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "game/GameHud.hpp"
-#include "game/GameScene.hpp"
+#include "game/GameState.hpp"
 #include "scenes/FramedScene.hpp"
 #include "scenes/GamePause.hpp"
 #include "scenes/SceneServices.hpp"
@@ -18,18 +18,19 @@ constexpr int kGameModelCount = 11;
 // The models in the order the drawing numbers them.
 extern const char* const kGameModelFiles[kGameModelCount];
 
-class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
+class GameSceneTick final : public FramedScene {
  public:
   // loadSounds: loads the four sounds (once per run); negative after a fatal report.
-  GameSceneTick(SceneServices& services, GameScene& game, GameSound& sound,
+  GameSceneTick(SceneServices& services, GameState& game, GameSound& sound,
                 std::function<int32_t()> loadSounds);
 
   SceneId Id() const override { return SceneId::Game; }
   FixedStepClock& Clock() override { return game_.vars.clock; }
   int32_t Initialise(AppContext& ctx) override;  // EnterGameScene
-  // Samples the step's input and takes the pause keys; a held step ends here.
+  // Samples the step's input and takes the pause keys, Alt+Enter and
+  // Backspace; a held step ends here.
   void StepInput(AppContext& ctx) override;
-  // The simulation step on those samples.
+  // The simulation step on those samples; plays its sounds, records it.
   void Update(AppContext& ctx) override;
   // A paused step, and the one that resumes, is held; a few a second are drawn.
   StepKind StepAfterInput() override;
@@ -40,7 +41,9 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   // Negative after the fatal report of a missing model.
   int32_t LoadGameResources();
 
-  GameScene& game() { return game_; }
+  GameState& game() { return game_; }
+  HudState& hud() { return hudState_; }
+  const Random& pictureRandom() const { return pictureRandom_; }
   GamePause& pause() { return pause_; }
 
  private:
@@ -50,13 +53,13 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   // The game's exits: the title, a new game, the ranking.
   SceneId NextScene(int32_t exit) const override;
   void DrawOverlay(AppContext& ctx) override;
-  void DrawField(const AppContext& ctx);
+  void DrawField(const GameState& game);
   void DrawTexts(const HudLayout& layout);
-  // The keys a paused game still takes: Alt+Enter and Backspace.
-  void HeldInput(AppContext& ctx, const KeyboardState& keys);
+  // The keys the scene itself answers, paused or not: Alt+Enter and Backspace.
+  void SceneKeys(AppContext& ctx, const KeyboardState& keys);
 
   SceneServices& s_;
-  GameScene& game_;
+  GameState& game_;
   GameSound& sound_;
   std::function<int32_t()> loadSounds_;
   std::array<render::Mesh*, kGameModelCount> models_{};
@@ -64,6 +67,12 @@ class GameSceneTick final : public FramedScene, public DisplayModeSwitch {
   render::Font* bigFont_ = nullptr;
   HudLayout layout_;
   HudLayout hud_;  // kept: a held step draws the texts as they were
+  HudState hudState_;
+  // The picture's own random stream: drawing never touches the game's.
+  Random pictureRandom_;
+  bool soundLoaded_ = false;
+  bool gameSceneLoaded_ = false;
+  bool altEnterHeld_ = false;
   GamePause pause_;
   MouseState stepMouse_{};
   KeyboardState stepKeys_{};

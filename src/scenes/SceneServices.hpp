@@ -13,7 +13,7 @@
 
 #include "base/RankingProtocol.hpp"
 #include "files/PlayerSettings.hpp"
-#include "game/GameScene.hpp"
+#include "game/GameState.hpp"
 #include "platform/render/Clock.hpp"
 #include "platform/render/Graphics.hpp"
 #include "ranking/RankingTable.hpp"
