@@ -17,25 +17,26 @@ namespace {
 // Level 5 with 90 dodging blocks, 13 balls in play, two option bars and ten
 // falling items: the most work one step can hold.
 struct WorstCase {
-  AppContext ctx{};
   ReplayStore store;
-  Random rng{7};
-  GameScene g{ctx, store, rng};
+  GameState g{};
+  StepEvents ev;
 
   WorstCase() {
+    g.replay = &store;
+    g.gameRandom.Seed(7);
     GameReset(g);
     EnterGameState(g);
-    ctx.level = 4;
-    ctx.phase = Playing;
-    StartLevel(g);
+    g.level = 4;
+    g.phase = Playing;
+    StartLevel(g, ev);
     for (int k = 0; k < 90; ++k) {
-      Block& b = ctx.blocks[k];
+      Block& b = g.blocks[k];
       b.y = RowHeight(k / 10);
       b.state = Dodging;
     }
-    ctx.ballStock = 13;
+    g.ballStock = 13;
     for (int i = 0; i < 13; ++i) {
-      Ball& ball = ctx.balls[i];
+      Ball& ball = g.balls[i];
       ball.launched = 1;
       ball.scale = 1.0;
       ball.x = -18.0 + 3.0 * i;
@@ -44,16 +45,16 @@ struct WorstCase {
       ball.vx = (i % 2 ? 0.3 : -0.3);
       ball.vy = 0.4;
     }
-    ctx.ballsLaunched = 13;
+    g.ballsLaunched = 13;
     for (int j = 1; j <= 2; ++j) {
-      ctx.bars[j].active = 1;
-      ctx.bars[j].barState = BarNormal;
-      ctx.bars[j].lifetime = 1 << 30;
+      g.bars[j].active = 1;
+      g.bars[j].barState = BarNormal;
+      g.bars[j].lifetime = 1 << 30;
     }
     for (int i = 0; i < kItemSlots; ++i) SpawnItemAt(i);
   }
   void SpawnItemAt(int i) {
-    Item& item = ctx.items[i];
+    Item& item = g.items[i];
     item = Item{};
     item.active = 1;
     item.kind = 1 + i % 2;
@@ -66,15 +67,15 @@ struct WorstCase {
 
 void BM_WorstCaseStep(benchmark::State& state) {
   auto w = std::make_unique<WorstCase>();
-  const AppContext start = w->ctx;
+  const GameState start = w->g;
   int steps = 0;
   for (auto _ : state) {
-    GameUpdate(w->g);
-    benchmark::DoNotOptimize(w->ctx.score);
+    GameUpdate(w->g, w->ev);
+    benchmark::DoNotOptimize(w->g.score);
     // Keep the field full: start over before balls fall out or blocks fly off.
     if (++steps == 30) {
       state.PauseTiming();
-      w->ctx = start;
+      w->g = start;
       steps = 0;
       state.ResumeTiming();
     }

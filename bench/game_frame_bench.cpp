@@ -44,29 +44,30 @@ double Median(std::vector<double> v) {
 }
 
 // Level 5 with every block, 13 balls, both option bars and ten items.
-void WorstField(AppContext& ctx, GameScene& game) {
-  ctx.level = 4;
-  ctx.phase = Playing;
-  StartLevel(game);
-  for (int k = 0; k < 90; ++k) ctx.blocks[k].y = RowHeight(k / 10);
-  ctx.ballStock = 13;
+void WorstField(GameState& game) {
+  StepEvents ev;
+  game.level = 4;
+  game.phase = Playing;
+  StartLevel(game, ev);
+  for (int k = 0; k < 90; ++k) game.blocks[k].y = RowHeight(k / 10);
+  game.ballStock = 13;
   for (int i = 0; i < 13; ++i) {
-    Ball& b = ctx.balls[i];
+    Ball& b = game.balls[i];
     b.launched = 1;
     b.scale = 1.0;
     b.x = -18.0 + 3.0 * i;
     b.y = 6.0 + 1.5 * i;
   }
-  ctx.ballsLaunched = 13;
+  game.ballsLaunched = 13;
   for (int j = 1; j <= 2; ++j) {
-    ctx.bars[j].active = 1;
-    ctx.bars[j].scale = 1.0;
-    ctx.bars[j].y = 3.9;
-    ctx.bars[j].x = j * 6.0;
-    ctx.bars[j].lifetime = 900;
+    game.bars[j].active = 1;
+    game.bars[j].scale = 1.0;
+    game.bars[j].y = 3.9;
+    game.bars[j].x = j * 6.0;
+    game.bars[j].lifetime = 900;
   }
-  for (int i = 0; i < kItemSlots; ++i) SpawnItem(ctx, -18.0 + 4.0 * i, 12.0 + i, 1 + i % 2);
-  ctx.score = 12345678;
+  for (int i = 0; i < kItemSlots; ++i) SpawnItem(game, -18.0 + 4.0 * i, 12.0 + i, 1 + i % 2);
+  game.score = 12345678;
 }
 
 void BM_WorstGameFrame(benchmark::State& state) {
@@ -87,8 +88,8 @@ void BM_WorstGameFrame(benchmark::State& state) {
     SceneServices services{g, input, clock, cursor};
     AppContext ctx{};
     ReplayStore store;
-    Random rng(1);
-    GameScene game(ctx, store, rng);
+    GameState game{};
+    game.replay = &store;
     Silence sound;
     GameSceneTick scene(services, game, sound, [] { return 0; });
     GameReset(game);
@@ -96,7 +97,7 @@ void BM_WorstGameFrame(benchmark::State& state) {
       state.SkipWithError("no OpenGL 3.3 device or assets");
     } else {
       game.vars.clock.nextScene = kFadeIdle;
-      WorstField(ctx, game);
+      WorstField(game);
       for (int i = 0; i < 30; ++i) scene.Draw(ctx);  // warm up
       glFinish();
       std::vector<double> ms;
@@ -108,7 +109,7 @@ void BM_WorstGameFrame(benchmark::State& state) {
         state.SetIterationTime(d.count());
         ms.push_back(d.count() * 1000.0);
         // Keep things moving without letting the field empty.
-        for (Block& b : ctx.blocks) b.angle += 1.0;
+        for (Block& b : game.blocks) b.angle += 1.0;
       }
       state.counters["median_ms"] = Median(ms);
       state.SetLabel(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));

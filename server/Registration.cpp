@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <string>
 
 #include "Storage.hpp"
 #include "base/GamePorts.hpp"
@@ -81,7 +82,7 @@ FormCheck ReadRegistration(const std::vector<FormPart>& parts) {
   Registration& r = out.registration;
   const FormPart* ver = FindOnce(parts, protocol::kFieldVersion, out.reason);
   if (!ver) return out;
-  if (ver->data != "20050511") {
+  if (ver->data != std::to_string(kGameVersion)) {
     out.verdict = Verdict::BadVersion;
     out.reason = "version \"" + std::string(ver->data.substr(0, 16)) + "\"";
     return out;

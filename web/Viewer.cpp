@@ -9,39 +9,28 @@ using namespace render;
 
 namespace {
 
-class CollectedSound final : public GameSound {
- public:
-  explicit CollectedSound(ViewerSounds& into) : into_(into) {}
-  void PlayHitSound() override { ++into_.hits; }
-  void PlayBarSound() override { ++into_.bars; }
-  void StartMusic() override { into_.music = true; }
-
- private:
-  ViewerSounds& into_;
-};
-
 // The millisecond clock the HUD's all-clear count-up waits on, counted in
 // steps: the same replay shows the same count-up at any speed and after a seek.
 uint32_t StepMilliseconds(int64_t steps) { return static_cast<uint32_t>(steps * 50 / 3); }
 
 }  // namespace
 
-bool ViewerStep(GameScene& g, const KeyboardState& keys, ViewerSounds& sounds) {
-  CollectedSound sound(sounds);
-  g.sound = &sound;
-  g.input = nullptr;
-  g.modeSwitch = nullptr;
-  static const MouseState kNoMouse{};
-  const bool leaving = SimulationStep(g, kNoMouse, keys);
-  g.sound = nullptr;
-  return leaving;
+StepEvents ViewerStep(GameState& g, const KeyboardState& keys, bool countUpDone, ViewerSounds& sounds) {
+  StepInput in;
+  in.keyboard = keys;
+  in.countUpDone = countUpDone;
+  const StepEvents ev = Step(g, in);
+  if (ev.stopSound) sounds = ViewerSounds{};
+  sounds.hits += ev.hits;
+  sounds.bars += ev.bars;
+  if (ev.startMusic) sounds.music = true;
+  return ev;
 }
 
 struct Viewer::Run {
-  AppContext ctx{};
   ReplayStore store;
-  Random rng;
-  GameScene g{ctx, store, rng};
+  GameState g{};
+  Run() { g.replay = &store; }
 };
 
 Viewer::Viewer() = default;
@@ -67,29 +56,30 @@ void Viewer::Restart() {
   // there, then the image and its first frame.
   static const std::string kNoFile;
   run_ = std::make_unique<Run>();
-  GameScene& g = run_->g;
+  GameState& g = run_->g;
   GameReset(g);
-  run_->ctx.replayMode = Playback;
+  g.replayMode = Playback;
   EnterGameState(g, &kNoFile);
-  g.replay.LoadReplayBytes(bytes_.data(), bytes_.size());
-  g.replay.ReadInputFrame(g.vars.nextFrame);
+  g.replay->LoadReplayBytes(bytes_.data(), bytes_.size());
+  g.replay->ReadInputFrame(g.vars.nextFrame);
   steps_ = 0;
+  hudState_ = HudState{};
+  pictureRandom_ = Random{};
   hud_.count = 0;
-  LayoutHud(run_->ctx, g.vars, run_->rng, StepMilliseconds(0), hud_);
+  LayoutHud(g, hudState_, pictureRandom_, StepMilliseconds(0), hud_);
   sounds_ = ViewerSounds{};
   sounds_.music = true;
 }
 
 bool Viewer::Ended() const {
   if (!run_) return true;
-  const AppContext& ctx = run_->ctx;
-  const GameVars& v = run_->g.vars;
+  const GameState& g = run_->g;
   // An all-clear records nothing more: the game waits for a click once its
-  // presentation has moved the bonuses into the score and shown the prompt.
-  if (ctx.phase == AllClear)
-    return ((v.bannerStage & 128) != 0 && v.bannerAlpha >= 255) || steps_ >= kAllClearStepLimit;
+  // presentation has counted the bonuses into the score and shown the prompt.
+  if (g.phase == AllClear)
+    return (hudState_.CountUpDone() && hudState_.alpha >= 255) || steps_ >= kAllClearStepLimit;
   // Any other playback ends at its leaving click and fades out as the game does.
-  return steps_ >= stepLimit_ || (ctx.replayMode != Playback && FadeOutComplete(v.clock));
+  return steps_ >= stepLimit_ || (g.replayMode != Playback && FadeOutComplete(g.vars.clock));
 }
 
 int64_t Viewer::Length() {
@@ -104,13 +94,13 @@ int64_t Viewer::Length() {
 int32_t Viewer::Advance(int32_t n, const KeyboardState& keys) {
   int32_t done = 0;
   while (done < n && !Ended()) {
-    ViewerStep(run_->g, keys, sounds_);
+    ViewerStep(run_->g, keys, hudState_.CountUpDone(), sounds_);
     ++steps_;
     ++done;
     // Laid out after every step, drawn or not: the count-up it drives then
     // reaches the same score however the steps were shown.
     hud_.count = 0;
-    LayoutHud(run_->ctx, run_->g.vars, run_->rng, StepMilliseconds(steps_), hud_);
+    LayoutHud(run_->g, hudState_, pictureRandom_, StepMilliseconds(steps_), hud_);
   }
   return done;
 }
@@ -137,22 +127,20 @@ void Viewer::Draw(Graphics& g) {
   if (run_) {
     GameView::PlaceCamera(run_->g.vars, g.GetCamera());
     g.ApplyCamera();
-    view_.DrawField(g, run_->ctx);
+    view_.DrawField(g, run_->g);
     view_.DrawTexts(hud_);
     const FixedStepClock& c = run_->g.vars.clock;
     if (c.nextScene != kFadeIdle) g.FadeQuad(static_cast<uint32_t>(c.fadeAlpha) << 24);
     overlay_.count = 0;
-    LayoutOverlay(run_->ctx, overlay_);
+    LayoutOverlay(run_->g, fps_, overlay_);
     view_.DrawTexts(overlay_);
   }
   g.EndFrame();
 }
 
-void Viewer::SetFps(double fps) {
-  if (run_) run_->ctx.fps = fps;
-}
+void Viewer::SetFps(double fps) { fps_ = fps; }
 
-int32_t Viewer::Score() const { return run_ ? run_->ctx.score : 0; }
+int32_t Viewer::Score() const { return run_ ? WrappingAdd(run_->g.score, hudState_.moved) : 0; }
 
 ViewerSounds Viewer::TakeSounds() {
   const ViewerSounds s = sounds_;

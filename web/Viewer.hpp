@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "game/GameHud.hpp"
-#include "game/GameScene.hpp"
+#include "game/GameState.hpp"
+#include "game/StepEvents.hpp"
 #include "platform/render/Graphics.hpp"
 #include "replay/ReplayStore.hpp"
 #include "scenes/GameView.hpp"
@@ -24,10 +25,10 @@ struct ViewerSounds {
   bool music = false;
 };
 
-// The one place the viewer runs the simulation: a playback step with no input
-// device (the recorded input drives the bar), the camera keys given, and the
-// sounds it starts collected instead of played.
-bool ViewerStep(GameScene& g, const KeyboardState& keys, ViewerSounds& sounds);
+// The one place the viewer runs the simulation: a playback step (the recorded
+// input drives the bar) with the camera keys given; the sounds it reports are
+// collected for the page.
+StepEvents ViewerStep(GameState& g, const KeyboardState& keys, bool countUpDone, ViewerSounds& sounds);
 
 class Viewer {
  public:
@@ -53,6 +54,7 @@ class Viewer {
   // The steps from the start to the end (run once, then back where it was).
   int64_t Length();
   int64_t Steps() const { return steps_; }
+  // The score the HUD shows (the all-clear's bonuses as counted in so far).
   int32_t Score() const;
   // The drawn frames per second the HUD's meter shows, as the game's loop counts them.
   void SetFps(double fps);
@@ -67,7 +69,10 @@ class Viewer {
   std::unique_ptr<Run> run_;
   GameView view_;
   HudLayout hud_;
+  HudState hudState_;
+  Random pictureRandom_;
   HudLayout overlay_;
+  double fps_ = 0;
   int64_t steps_ = 0;
   int64_t stepLimit_ = INT64_MAX;
   ViewerSounds sounds_;

@@ -1,5 +1,7 @@
 #include "app/Shell.hpp"
 
+#include <string>
+
 namespace quadrel::app {
 
 ShellMessageSink::ShellMessageSink(Shell& shell)
@@ -58,9 +60,9 @@ bool Shell::Pass() {
     ++idles_;
     return !quitting_;
   }
-  const int32_t index = ctx_.scene;
-  Scene* scene = index >= 0 && index < static_cast<int32_t>(scenes_.size()) ? scenes_[index] : nullptr;
+  Scene* scene = scenes_.Find(ctx_.scene);
   if (!scene) {
+    ShowDebugMessage("No scene has the id " + std::to_string(ctx_.scene) + "; the program ends.");
     RequestQuit(1);
     return false;
   }

@@ -5,12 +5,11 @@
 // second at most.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
 #include "game/AppContext.hpp"
 #include "base/Diagnostics.hpp"
-#include "scenes/Scene.hpp"
+#include "scenes/SceneTable.hpp"
 #include "platform/render/Clock.hpp"
 
 namespace quadrel::app {
@@ -38,9 +37,6 @@ class WindowSystem {
 
 // The longest a paused scene's loop sleeps between two ticks.
 constexpr int kPausedWait = 100;
-
-// Scene tables are indexed by SceneId: Title, Game, Ranking, ReplaySelect.
-using SceneTable = std::array<Scene*, 4>;
 
 class Shell;
 

@@ -44,8 +44,7 @@ namespace {
 quadrel::AppContext context{};
 quadrel::ReplayStore replayStore;
 quadrel::Http http;
-quadrel::Random randomGenerator;
-quadrel::GameScene game(context, replayStore, randomGenerator);
+quadrel::GameState game{};
 quadrel::RankingTable rankingTable;
 
 int Usage(const char* program) {
@@ -121,7 +120,8 @@ int main(int argc, char** argv) {
     return code;
   }
 
-  GameReset(game);  // the first reset zero-fills the context
+  game.replay = &replayStore;
+  GameReset(game);  // the first reset zero-fills the game state
   context.fullScreen = 1;
   // Before SDL's video starts, so that SDL chains to it and puts it back at exit.
   io::InstallXErrorGuard();
@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
   {
     render::GlGraphics graphics(window);
     platform::SystemClock clock;
-    randomGenerator.Seed(clock.Milliseconds());
+    game.gameRandom.Seed(clock.Milliseconds());
     app::SdlWindowSystem windowSystem(window);
     io::PlatformGameInput input;
     io::PlatformGameSound sound;
@@ -189,9 +189,16 @@ int main(int argc, char** argv) {
     GameSceneTick gameScene(services, game, sound, [&sound] { return sound.Load(); });
     RankingScene ranking(services, rankingTable, replayStore, paths.RankingFile());
     ReplaySelectScene select(services, replayStore, paths.ReplayFolder());
-    app::Shell loop(context, windowSystem, clock, {&title, &gameScene, &ranking, &select});
-    shell = &loop;
-    exitCode = loop.Run();
+    const SceneTable scenes{&title, &gameScene, &ranking, &select};
+    if (scenes.Complete()) {
+      app::Shell loop(context, windowSystem, clock, scenes);
+      shell = &loop;
+      exitCode = loop.Run();
+      shell = nullptr;
+    } else {
+      ReportFatalError("A scene is missing from the scene table.", "Shell", __LINE__);
+      exitCode = 1;
+    }
     if (quitRequest.Requested() && exitCode == 0) exitCode = quitRequest.ExitCode();
     io::ShutdownInput();
     io::ShutdownSound();

@@ -1,14 +1,11 @@
 // What the game asks of the platform: the input device's records and key
-// codes, and the narrow services for sound, input and the display-mode
-// switch. The game and the platform both include this; neither includes the
-// other.
+// codes, and the narrow services for sound and input. The game and the
+// platform both include this; neither includes the other.
 #pragma once
 
 #include <cstdint>
 
 namespace quadrel {
-
-struct AppContext;
 
 // The input device's mouse record: relative movement and eight button bytes.
 struct MouseState {
@@ -38,7 +35,8 @@ constexpr int Down = 0xD0;
 
 inline bool IsDown(uint8_t b) { return b != 0; }
 
-// Sounds the simulation starts; the platform layer plays them.
+// Sounds the game scene plays (the step reports which); the platform layer
+// plays them.
 class GameSound {
  public:
   virtual ~GameSound() = default;
@@ -59,13 +57,6 @@ class GameInputDevice {
   virtual ~GameInputDevice() = default;
   virtual void ReadMouse(MouseState& state) = 0;
   virtual void ReadKeyboard(KeyboardState& state) = 0;
-};
-
-// Alt+Enter: the scene's display-mode change (device switch and reload).
-class DisplayModeSwitch {
- public:
-  virtual ~DisplayModeSwitch() = default;
-  virtual void ChangeMode(AppContext& ctx) = 0;
 };
 
 }  // namespace quadrel

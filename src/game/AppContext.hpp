@@ -1,4 +1,6 @@
-// The one application record every scene tick receives.
+// The shell's record every scene tick receives: window, clock, scene, pointer,
+// and what one scene hands the next (how the game runs, the finished game's
+// result, which replay to play). The rules' own state is the GameState.
 #pragma once
 
 #include <ctime>
@@ -8,42 +10,23 @@
 namespace quadrel {
 
 struct AppContext {
-  // Shell and window (the platform layer fills what it needs).
   int32_t windowWidth;
   int32_t windowHeight;
   int32_t fullScreen;
-  double gapMarker;  // 99.0 once a playback has diverged
   int32_t now;
   int32_t secondBase;
   double fps;
   int32_t drawnThisSecond;
-  int32_t frameNumber;  // steps since the game scene was entered
-  int32_t replayMode;
+  int32_t scene;
   int32_t mouseX;
   int32_t mouseY;
-  char replayFileName[260];
+  // Set by the menus for the next game; the game scene hands back how it ended.
+  int32_t replayMode;
+  // The game that ended last, for the ranking.
+  int32_t score;
+  int32_t reachedLevel;
   std::time_t finishTime;
   std::tm finishLocalTime;
-
-  Bar bars[kBarCount];
-  Ball balls[kBallSlots];
-  Block blocks[kBlockCount];
-  Item items[kItemSlots];
-
-  int32_t scene;
-  int32_t phase;
-  int32_t score;
-  int32_t level;
-  int32_t ballStock;
-  int32_t ballsLaunched;
-  int32_t ballsLost;
-  int32_t blocksCleared;
-  int32_t descendCountdown;
-  int32_t descendRows;
-  int32_t colourTable[kBlockCount];
-  int32_t reachedLevel;
-
-  int32_t BallsInPlay() const { return ballsLaunched - ballsLost; }
 };
 
 }  // namespace quadrel

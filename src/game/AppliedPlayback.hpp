@@ -2,17 +2,24 @@
 // that had any, and the items each level start placed from the plan. Files
 // that differ only where the simulation reads nothing (dates, unread plan
 // bytes, recorded scores, padding, records without input) give equal bytes.
-// The replay check collects it; the game itself keeps none.
+// The replay check collects it from the step events; the game keeps none.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "game/StepEvents.hpp"
 
 namespace quadrel {
 
 struct AppliedPlayback {
   std::string bytes;  // fixed-size little-endian records, each with its tag
 
+  // What one step of a playback applied.
+  void Take(const StepEvents& ev) {
+    if (ev.appliedInput) Input(ev.frame, ev.appliedDx, ev.appliedDown);
+    if (ev.placedItems) Items(ev.planLevel, ev.placed, ev.placedCount);
+  }
   void Input(int32_t frame, int16_t dx, bool down) {
     bytes += 'I';
     Put(static_cast<uint32_t>(frame), 4);

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "game/AppliedPlayback.hpp"
 #include "replay/ReplayStore.hpp"
 
 namespace quadrel {
@@ -17,15 +16,15 @@ int BlocksToClear(int level) { return (level * 5 + 25) * 2; }
 
 int DescentPeriod(int level) { return 1800 - 350 * level; }
 
-void BuildColourTable(AppContext& ctx) {
-  for (int k = 0; k < kBlockCount; ++k) ctx.colourTable[k] = (k / 5) % 5 + 1;
+void BuildColourTable(GameState& g) {
+  for (int k = 0; k < kBlockCount; ++k) g.colourTable[k] = (k / 5) % 5 + 1;
 }
 
-void SetupFirstLevel(AppContext& ctx) {
-  for (Block& block : ctx.blocks) block = Block{};
+void SetupFirstLevel(GameState& g) {
+  for (Block& block : g.blocks) block = Block{};
   for (int r = 0; r < 10; ++r) {
     for (int c = 0; c < 10; ++c) {
-      Block& block = ctx.blocks[r * 10 + c];
+      Block& block = g.blocks[r * 10 + c];
       block.x = BlockColumnX(c);
       block.y = RowHeight(r);
       block.z = 0.0;
@@ -38,13 +37,12 @@ void SetupFirstLevel(AppContext& ctx) {
   }
 }
 
-void StartLevel(GameScene& g) {
-  AppContext& ctx = g.ctx;
-  const int level = ctx.level;
+void StartLevel(GameState& g, StepEvents& ev) {
+  const int level = g.level;
   if (level > 0) {
     for (int r = 0; r <= level + 4; ++r) {
       for (int c = 0; c < 10; ++c) {
-        Block& block = ctx.blocks[r * 10 + c];
+        Block& block = g.blocks[r * 10 + c];
         block.x = BlockColumnX(c);
         block.z = 0.0;
         block.scale = 1.0;
@@ -57,47 +55,54 @@ void StartLevel(GameScene& g) {
       }
     }
   }
-  PlaceItems(g);
-  ctx.descendRows = 0;
-  ctx.descendCountdown = DescentPeriod(level);
+  PlaceItems(g, ev);
+  g.descendRows = 0;
+  g.descendCountdown = DescentPeriod(level);
 }
 
-void PlaceItems(GameScene& g) {
-  AppContext& ctx = g.ctx;
-  const int level = ctx.level;
+void PlaceItems(GameState& g, StepEvents& ev) {
+  const int level = g.level;
   const int n = (level + 5) * 10;
-  if (ctx.replayMode == Playback) {
+  if (g.replayMode == Playback) {
     // The plan comes from a file: an index outside the field is ignored.
-    int32_t placed[kBlockCount] = {};  // NoItem
+    ev.placedItems = true;
+    ev.planLevel = level;
+    ev.placedCount = n;
+    int32_t* placed = ev.placed;  // NoItem where the plan puts none
     auto mark = [&](int index, int32_t kind) {
-      const int k = g.replay.ItemPlanByte(level, index);
+      const int k = g.replay->ItemPlanByte(level, index);
       if (k < 0 || k >= n) return;
-      ctx.blocks[k].itemKind = kind;
+      g.blocks[k].itemKind = kind;
       placed[k] = kind;
     };
     for (int i = 0; i <= level + 4; ++i) mark(i, OptionItem);
     mark(15, ExtendItem);
     mark(16, ExtendItem);
-    if (g.applied) g.applied->Items(level, placed, n);
     return;
+  }
+  const bool recording = g.replayMode == Recording;
+  if (recording) {
+    ev.recordPlan = true;
+    ev.planLevel = level;
+    for (int32_t& slot : ev.plan) slot = -1;
   }
   auto draw = [&](int planIndex, int32_t kind) {
     int k;
     do {
-      k = g.rng.Next() % n;
-    } while (ctx.blocks[k].itemKind != NoItem);
-    ctx.blocks[k].itemKind = kind;
-    if (ctx.replayMode == Recording) g.replay.SetItemPlanByte(level, planIndex, k);
+      k = g.gameRandom.Next() % n;
+    } while (g.blocks[k].itemKind != NoItem);
+    g.blocks[k].itemKind = kind;
+    if (recording) ev.plan[planIndex] = k;
   };
   for (int i = 0; i <= level + 4; ++i) draw(i, OptionItem);
   for (int i = 0; i < 2; ++i) draw(15 + i, ExtendItem);
 }
 
-void Descend(AppContext& ctx) {
-  ctx.descendCountdown -= 1;
-  if (ctx.descendCountdown < 0) {
-    ctx.descendCountdown = DescentPeriod(ctx.level);
-    if (ctx.descendRows < kMaxDescendRows) ctx.descendRows += 1;
+void Descend(GameState& g) {
+  g.descendCountdown -= 1;
+  if (g.descendCountdown < 0) {
+    g.descendCountdown = DescentPeriod(g.level);
+    if (g.descendRows < kMaxDescendRows) g.descendRows += 1;
   }
 }
 

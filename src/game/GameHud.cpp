@@ -17,7 +17,7 @@ int32_t Slide(int32_t a, double factor) {
   return static_cast<int32_t>(static_cast<double>(d * d) * factor);
 }
 
-void LevelBanner(const AppContext& ctx, const GameVars& v, HudLayout& out) {
+void LevelBanner(const GameState& g, const GameVars& v, HudLayout& out) {
   const int32_t a = v.bannerAlpha;
   int32_t off = LevelBannerOffset(a);
   if (v.bannerDirection == 1) off = -off;
@@ -25,8 +25,8 @@ void LevelBanner(const AppContext& ctx, const GameVars& v, HudLayout& out) {
   std::snprintf(out.AddShadowed(HudFont::Big, x, 220, textFormat::Center, WithAlpha(a, 0x0096FF64),
                                 WithAlpha(a, 0x00323232))
                     .text,
-                sizeof(HudText::text), "L E V E L  %1d", ctx.level + 1);
-  if (ctx.level != 0) {
+                sizeof(HudText::text), "L E V E L  %1d", g.level + 1);
+  if (g.level != 0) {
     std::snprintf(out.Add(HudFont::Small, x, 260, textFormat::Center, WithAlpha(a, 0x00FFFF00)).text,
                   sizeof(HudText::text), "JUGGLING BONUS %7d", v.levelClearBonus);
   }
@@ -43,30 +43,33 @@ void GameOverBanner(const GameVars& v, HudLayout& out) {
                 sizeof(HudText::text), "[ Click to move ]");
 }
 
-// Moves one portion of a bonus into the score; true when it is used up.
-bool TransferBonus(AppContext& ctx, int32_t& bonus) {
+// Moves one portion of a bonus into the shown score; true when it is used up.
+bool TransferBonus(HudState& hud, int32_t& bonus) {
   if (bonus >= kBonusTransferStep) {
-    ctx.score = WrappingAdd(ctx.score, kBonusTransferStep);
+    hud.moved = WrappingAdd(hud.moved, kBonusTransferStep);
     bonus -= kBonusTransferStep;
     return false;
   }
-  ctx.score = WrappingAdd(ctx.score, bonus);
+  hud.moved = WrappingAdd(hud.moved, bonus);
   bonus = 0;
   return true;
 }
 
-void AllClearPresentation(AppContext& ctx, GameVars& v, uint32_t now, HudLayout& out) {
-  int32_t& stage = v.bannerStage;
+void AllClearPresentation(const GameState& g, HudState& hud, uint32_t now, HudLayout& out) {
+  int32_t& stage = hud.stage;
   if (stage == 0) {
-    v.bannerStageStart = 0;
+    hud.stageStart = 0;
+    hud.alpha = g.vars.bannerAlpha;
+    hud.levelBonusLeft = g.vars.levelClearBonus;
+    hud.ballBonusLeft = g.vars.ballBonus;
     stage = 1;
   }
-  v.bannerAlpha = v.bannerAlpha + 2 > 255 ? 255 : v.bannerAlpha + 2;
+  hud.alpha = hud.alpha + 2 > 255 ? 255 : hud.alpha + 2;
   // Times compare as unsigned 32-bit numbers.
-  auto after = [&](uint32_t ms) { return now > v.bannerStageStart + ms; };
+  auto after = [&](uint32_t ms) { return now > hud.stageStart + ms; };
 
   if (stage & 1) {
-    const int32_t a = stage > 1 ? 255 : v.bannerAlpha;
+    const int32_t a = stage > 1 ? 255 : hud.alpha;
     const int32_t off = AllClearHeadingOffset(a);
     std::snprintf(out.AddShadowed(HudFont::Big, 320 - off, 80, textFormat::Center,
                                   WithAlpha(a, 0x00FFDCC8), WithAlpha(a, 0x00323232))
@@ -78,7 +81,7 @@ void AllClearPresentation(AppContext& ctx, GameVars& v, uint32_t now, HudLayout&
                   sizeof(HudText::text), "ALL LEVEL OVER");
     if (a == 255 && stage < 2) {
       stage += 2;
-      v.bannerStageStart = now;
+      hud.stageStart = now;
     }
   }
   if (stage & 2) {
@@ -88,10 +91,10 @@ void AllClearPresentation(AppContext& ctx, GameVars& v, uint32_t now, HudLayout&
   }
   if (stage & 4) {
     std::snprintf(out.Add(HudFont::Small, 355, 200, textFormat::Right, kYellow).text,
-                  sizeof(HudText::text), "%8d", v.levelClearBonus);
-    if (after(1200) && stage < 8 && TransferBonus(ctx, v.levelClearBonus)) {
+                  sizeof(HudText::text), "%8d", hud.levelBonusLeft);
+    if (after(1200) && stage < 8 && TransferBonus(hud, hud.levelBonusLeft)) {
       stage += 8;
-      v.bannerStageStart = now;
+      hud.stageStart = now;
     }
   }
   if (stage & 8) {
@@ -104,20 +107,20 @@ void AllClearPresentation(AppContext& ctx, GameVars& v, uint32_t now, HudLayout&
   }
   if (stage & 32) {
     std::snprintf(out.Add(HudFont::Small, 355, 260, textFormat::Right, kYellow).text,
-                  sizeof(HudText::text), "%8d", v.ballBonus);
-    if (after(1800) && stage < 64 && TransferBonus(ctx, v.ballBonus)) {
+                  sizeof(HudText::text), "%8d", hud.ballBonusLeft);
+    if (after(1800) && stage < 64 && TransferBonus(hud, hud.ballBonusLeft)) {
       stage += 64;
-      v.bannerStageStart = now;
+      hud.stageStart = now;
     }
   }
   if (stage & 64) {
     if (after(600) && stage < 128) {
       stage += 128;
-      v.bannerAlpha = 0;
+      hud.alpha = 0;
     }
   }
   if (stage & 128) {
-    const int32_t a = v.bannerAlpha;
+    const int32_t a = hud.alpha;
     std::snprintf(out.Add(HudFont::Small, 320, 300 + GameOverBannerDrop(a), textFormat::Center,
                           WithAlpha(a, 0x00FFFF00))
                       .text,
@@ -151,46 +154,47 @@ int32_t LevelBannerOffset(int32_t a) { return Slide(a, 0.002306805074971165); }
 int32_t GameOverBannerDrop(int32_t a) { return Slide(a, 0.0007689350249903883); }
 int32_t AllClearHeadingOffset(int32_t a) { return Slide(a, 0.0015378700499807767); }
 
-void LayoutHud(AppContext& ctx, GameVars& v, Random& rng, uint32_t nowMs, HudLayout& out) {
+void LayoutHud(const GameState& g, HudState& hud, Random& pictureRandom, uint32_t nowMs,
+               HudLayout& out) {
   constexpr int n = sizeof(HudText::text);
   std::snprintf(out.AddShadowed(HudFont::Big, 0, 0, textFormat::Left, 0xFF0096FF).text, n, "%08d",
-                ctx.score);
+                WrappingAdd(g.score, hud.moved));
   std::snprintf(out.Add(HudFont::Small, 580, 0, textFormat::Center, kYellow).text, n, "LEVEL");
   std::snprintf(out.AddShadowed(HudFont::Big, 580, 20, textFormat::Center, 0xFF96FF64).text, n, "%1d",
-                ctx.level + 1);
+                g.level + 1);
   std::snprintf(out.Add(HudFont::Small, 580, 60, textFormat::Center, kYellow).text, n, "JUGGLING");
-  const int32_t inPlay = ctx.BallsInPlay();
-  const int32_t jy = JugglingShake(inPlay, rng.Next());
-  const int32_t jx = JugglingShake(inPlay, rng.Next());
+  const int32_t inPlay = g.BallsInPlay();
+  const int32_t jy = JugglingShake(inPlay, pictureRandom.Next());
+  const int32_t jx = JugglingShake(inPlay, pictureRandom.Next());
   std::snprintf(out.AddShadowed(HudFont::Big, 580 + jx, 80 + jy, textFormat::Center, 0xFFFF6432).text, n,
                 "x%2d", inPlay);
   std::snprintf(out.Add(HudFont::Small, 580, 120, textFormat::Center, kYellow).text, n, "BALL REST");
   std::snprintf(out.AddShadowed(HudFont::Big, 580, 140, textFormat::Center, 0xFFFFFFFF).text, n, "%2d",
-                ctx.ballStock - ctx.ballsLaunched);
+                g.ballStock - g.ballsLaunched);
 
-  if (ctx.phase == Revive) {
+  if (g.phase == Revive) {
     std::snprintf(out.AddShadowed(HudFont::Big, 320, 200, textFormat::Center, 0xFFFFFFFF).text, n,
                   "O o p s !");
   }
-  if (ctx.replayMode == Playback) {
-    const int32_t a = std::abs(255 - v.replayBlink);
+  if (g.replayMode == Playback) {
+    const int32_t a = std::abs(255 - hud.replayBlink);
     std::snprintf(out.Add(HudFont::Small, 624, 460, textFormat::Right, WithAlpha(a, 0x000032FF)).text, n,
                   "Replay Mode");
-    v.replayBlink += 4;
-    if (v.replayBlink > 510) v.replayBlink = 0;
+    hud.replayBlink += 4;
+    if (hud.replayBlink > 510) hud.replayBlink = 0;
   }
-  switch (ctx.phase) {
-    case AllClear: AllClearPresentation(ctx, v, nowMs, out); break;
-    case GameOver: GameOverBanner(v, out); break;
-    case LevelIntro: LevelBanner(ctx, v, out); break;
+  switch (g.phase) {
+    case AllClear: AllClearPresentation(g, hud, nowMs, out); break;
+    case GameOver: GameOverBanner(g.vars, out); break;
+    case LevelIntro: LevelBanner(g, g.vars, out); break;
     default: break;
   }
 }
 
-void LayoutOverlay(const AppContext& ctx, HudLayout& out) {
+void LayoutOverlay(const GameState& g, double fps, HudLayout& out) {
   std::snprintf(out.Add(HudFont::Small, 0, 460, textFormat::Left, kYellow).text, sizeof(HudText::text),
-                "FPS:%.02f", ctx.fps);
-  if (ctx.gapMarker == 99.0) {
+                "FPS:%.02f", fps);
+  if (g.gapMarker == 99.0) {
     std::snprintf(out.Add(HudFont::Small, 320, 240, textFormat::Center, 0xFFFF0000).text,
                   sizeof(HudText::text), "Replay Gapped!");
   }

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "game/GameScene.hpp"
+#include "game/GameState.hpp"
 
 namespace quadrel {
 
@@ -43,13 +43,31 @@ struct HudLayout {
                        uint32_t shadowColour = kTextShadowColour);
 };
 
+// What the picture keeps between drawn frames; the rules never read it. The
+// game scene starts it afresh on every entry.
+struct HudState {
+  int32_t replayBlink = 0;  // the "Replay Mode" pulse
+  // The all-clear presentation: its stages bit by bit, when the last began,
+  // its opacity and what is left of each bonus.
+  int32_t stage = 0;
+  uint32_t stageStart = 0;
+  int32_t alpha = 0;
+  int32_t levelBonusLeft = 0;
+  int32_t ballBonusLeft = 0;
+  int32_t moved = 0;  // bonus counted into the shown score so far
+  // Everything has been counted up: a click may leave.
+  bool CountUpDone() const { return stage > 128; }
+};
+
 // The texts under the fade: score, level, juggling count (shaken with two
-// values of rng), balls left, "O o p s !", "Replay Mode" and the phase banner.
-// Advances the "Replay Mode" pulse and the all-clear presentation, which moves
-// the bonuses into the score on the millisecond clock nowMs.
-void LayoutHud(AppContext& ctx, GameVars& v, Random& rng, uint32_t nowMs, HudLayout& out);
+// values of the picture's random stream), balls left, "O o p s !", "Replay
+// Mode" and the phase banner. Advances the "Replay Mode" pulse and the
+// all-clear presentation, which counts the bonuses into the shown score on
+// the millisecond clock nowMs.
+void LayoutHud(const GameState& g, HudState& hud, Random& pictureRandom, uint32_t nowMs,
+               HudLayout& out);
 // The texts over the fade: the FPS meter and "Replay Gapped!".
-void LayoutOverlay(const AppContext& ctx, HudLayout& out);
+void LayoutOverlay(const GameState& g, double fps, HudLayout& out);
 
 // Slide offsets of the banners for a banner opacity a (0..255).
 int32_t LevelBannerOffset(int32_t a);     // 150 down to 0

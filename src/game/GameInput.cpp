@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "game/AppliedPlayback.hpp"
 #include "game/Physics.hpp"
 #include "game/Turns.hpp"
 #include "replay/ReplayStore.hpp"
@@ -10,62 +9,60 @@
 namespace quadrel {
 namespace {
 
-void SubstitutePlayback(GameScene& g) {
-  AppContext& ctx = g.ctx;
+void SubstitutePlayback(GameState& g, StepEvents& ev) {
   GameVars& v = g.vars;
   v.mouse.lX = 0;
   v.mouse.rgbButtons[0] = 0;
   v.clock.stepLength = IsDown(v.mouse.rgbButtons[1]) ? kSlowStepLength : kStepLength;
-  if (v.nextFrame.frame != ctx.frameNumber) return;
-  if (v.nextFrame.score != ctx.score) ctx.gapMarker = 99.0;
+  if (v.nextFrame.frame != g.frameNumber) return;
+  if (v.nextFrame.score != g.score) {
+    g.gapMarker = 99.0;
+    ev.gap = true;
+  }
   v.mouse.lX = v.nextFrame.dx;
   v.mouse.rgbButtons[0] = v.nextFrame.button;
-  if (g.applied && (v.nextFrame.dx != 0 || IsDown(v.nextFrame.button)))
-    g.applied->Input(ctx.frameNumber, v.nextFrame.dx, IsDown(v.nextFrame.button));
+  if (v.nextFrame.dx != 0 || IsDown(v.nextFrame.button)) {
+    ev.appliedInput = true;
+    ev.appliedDx = v.nextFrame.dx;
+    ev.appliedDown = IsDown(v.nextFrame.button);
+  }
   // The recorded input ends at the header's last frame, or earlier where the
   // file holds no more whole frames.
-  if (!(g.replay.lastInputFrame() > ctx.frameNumber && g.replay.ReadInputFrame(v.nextFrame)))
-    ctx.replayMode = PlaybackEnded;
+  if (!(g.replay->lastInputFrame() > g.frameNumber && g.replay->ReadInputFrame(v.nextFrame))) {
+    g.replayMode = PlaybackEnded;
+    ev.playbackEnded = true;
+  }
 }
 
-void Record(GameScene& g, bool buttonDown) {
-  AppContext& ctx = g.ctx;
+void Record(const GameState& g, bool buttonDown, StepEvents& ev) {
   const MouseState& m = g.vars.mouse;
   if (m.lX == 0 && !buttonDown) return;
-  InputFrame frame{};
-  frame.dx = static_cast<int16_t>(m.lX);
-  frame.button = m.rgbButtons[0];
-  frame.frame = ctx.frameNumber;
-  frame.score = ctx.score;
-  g.replay.setLastInputFrame(ctx.frameNumber);
-  g.replay.AppendInputFrame(frame);
+  ev.recordInput = true;
+  ev.recorded = InputFrame{};
+  ev.recorded.dx = static_cast<int16_t>(m.lX);
+  ev.recorded.button = m.rgbButtons[0];
+  ev.recorded.frame = g.frameNumber;
+  ev.recorded.score = g.score;
 }
 
-// Returns true when the click leaves the game.
-bool LeavingClick(GameScene& g) {
-  AppContext& ctx = g.ctx;
+// A click on the game-over screen, or after the all-clear count-up, leaves.
+void LeavingClick(GameState& g, bool countUpDone, StepEvents& ev) {
   GameVars& v = g.vars;
-  if (ctx.phase == GameOver) {
-    ctx.reachedLevel = v.bannerStage > 128 ? 5 : ctx.level;
-  } else if (v.bannerStage > 128) {
-    ctx.reachedLevel = 5;
+  if (g.phase == GameOver) {
+    g.reachedLevel = countUpDone ? 5 : g.level;
+  } else if (countUpDone) {
+    g.reachedLevel = 5;
   } else {
-    return false;
+    return;
   }
   v.clock.nextScene = Ranking;
-  if (ctx.replayMode == Recording) {
-    ctx.finishTime = g.replay.calendarNow();
-    ctx.finishLocalTime = LocalTime(ctx.finishTime);
-    g.replay.fileName() = ReplayFileName(ctx.score, ctx.finishLocalTime);
-    g.replay.FinishReplay(ctx.score, ctx.reachedLevel);
-  }
   // A playback never reaches the ranking: whatever its file says, it returns
   // to the title.
-  if (ctx.replayMode == PlaybackEnded || ctx.replayMode == Playback) {
-    ctx.replayMode = Off;
+  if (g.replayMode == PlaybackEnded || g.replayMode == Playback) {
+    g.replayMode = Off;
     v.clock.nextScene = Title;
   }
-  return true;
+  ev.leaveTo = v.clock.nextScene;
 }
 
 void RecomputeEye(GameVars& v) {
@@ -96,20 +93,19 @@ void MoveCamera(GameVars& v) {
 
 }  // namespace
 
-void GameInputWith(GameScene& g, const MouseState& mouse, const KeyboardState& keyboard) {
-  AppContext& ctx = g.ctx;
+void GameInput(GameState& g, const StepInput& in, StepEvents& ev) {
   GameVars& v = g.vars;
   if (v.clock.nextScene >= 0) return;
-  v.mouse = mouse;
-  v.keyboard = keyboard;
+  v.mouse = in.mouse;
+  v.keyboard = in.keyboard;
 
-  if (ctx.replayMode == Playback) {
-    SubstitutePlayback(g);
+  if (g.replayMode == Playback) {
+    SubstitutePlayback(g, ev);
   } else {
     v.clock.stepLength = kStepLength;
   }
 
-  Bar& bar = ctx.bars[0];
+  Bar& bar = g.bars[0];
   bar.x += v.mouse.lX / 8.0;
   if (bar.x < -19.0) bar.x = -19.0;
   if (bar.x > 19.0) bar.x = 19.0;
@@ -118,28 +114,9 @@ void GameInputWith(GameScene& g, const MouseState& mouse, const KeyboardState& k
   const bool pressed = down && !IsDown(v.previousMouse.rgbButtons[0]);
   if (pressed) LaunchBall(g);
 
-  if (ctx.replayMode == Recording && ctx.phase != AllClear) Record(g, down);
+  if (g.replayMode == Recording && g.phase != AllClear) Record(g, down, ev);
 
-  if (pressed) LeavingClick(g);
-
-  const uint8_t* keys = v.keyboard.keys;
-  // One switch per press: held keys would flip the display every step.
-  const bool altEnter =
-      (IsDown(keys[key::LeftAlt]) || IsDown(keys[key::RightAlt])) && IsDown(keys[key::Enter]);
-  if (altEnter && !v.altEnterHeld) {
-    ctx.fullScreen = 1 - ctx.fullScreen;
-    if (g.modeSwitch) g.modeSwitch->ChangeMode(ctx);
-  }
-  v.altEnterHeld = altEnter ? 1 : 0;
-
-  if (IsDown(keys[key::Backspace]) && v.clock.fadeAlpha == 0) {
-    if (ctx.replayMode != Playback) {
-      v.clock.nextScene = Game;
-    } else {
-      ctx.replayMode = Off;
-      v.clock.nextScene = Title;
-    }
-  }
+  if (pressed) LeavingClick(g, in.countUpDone, ev);
 
   MoveCamera(v);
   v.previousMouse = v.mouse;

@@ -1,12 +1,13 @@
 // The game's per-step input: mouse and keys, playback substitution, bar,
-// launch, recording, leaving click, restart, camera and Alt+Enter.
+// launch, recording, leaving click and camera.
 #pragma once
 
-#include "game/GameScene.hpp"
+#include "game/GameState.hpp"
+#include "game/StepEvents.hpp"
 
 namespace quadrel {
 
-// One step's input from the records the scene read.
-void GameInputWith(GameScene& g, const MouseState& mouse, const KeyboardState& keyboard);
+// One step's input; nothing is read while the game fades out.
+void GameInput(GameState& g, const StepInput& in, StepEvents& ev);
 
 }  // namespace quadrel

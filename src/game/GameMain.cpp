@@ -15,12 +15,12 @@ constexpr int kReviveSteps = 120;
 constexpr int32_t kFinalClearBonus = 5000000;
 constexpr int32_t kBonusPerBall = 1000000;
 
-void ResetObjects(AppContext& ctx) {
-  for (Bar& bar : ctx.bars) bar = Bar{};
-  for (Ball& ball : ctx.balls) ball = Ball{};
-  for (Item& item : ctx.items) item = Item{};
+void ResetObjects(GameState& g) {
+  for (Bar& bar : g.bars) bar = Bar{};
+  for (Ball& ball : g.balls) ball = Ball{};
+  for (Item& item : g.items) item = Item{};
   for (int j = 0; j < kBarCount; ++j) {
-    Bar& bar = ctx.bars[j];
+    Bar& bar = g.bars[j];
     bar.x = 0.0;
     bar.y = 4.0;
     bar.z = 0.0;
@@ -29,38 +29,36 @@ void ResetObjects(AppContext& ctx) {
     bar.lifetime = 900;
     bar.active = j == 0 ? 1 : 0;
   }
-  SetupFirstLevel(ctx);
-  BuildColourTable(ctx);
+  SetupFirstLevel(g);
+  BuildColourTable(g);
 }
 
 // Returns true when the step ends here (the last level was cleared).
-bool EndLevel(GameScene& g) {
-  AppContext& ctx = g.ctx;
+bool EndLevel(GameState& g) {
   GameVars& v = g.vars;
-  if (ctx.blocksCleared != BlocksToClear(ctx.level) || ctx.phase == GameOver) return false;
-  ctx.level += 1;
-  ctx.blocksCleared = 0;
-  if (ctx.level == kLevelCount) {
-    v.ballBonus = (ctx.ballStock - ctx.ballsLost) * kBonusPerBall;
+  if (g.blocksCleared != BlocksToClear(g.level) || g.phase == GameOver) return false;
+  g.level += 1;
+  g.blocksCleared = 0;
+  if (g.level == kLevelCount) {
+    v.ballBonus = (g.ballStock - g.ballsLost) * kBonusPerBall;
     v.levelClearBonus = kFinalClearBonus;
-    ctx.level = kLevelCount - 1;
-    ctx.phase = AllClear;
+    g.level = kLevelCount - 1;
+    g.phase = AllClear;
     return true;
   }
-  v.levelClearBonus = ctx.BallsInPlay() * kBonusPerBall;
-  ctx.score = WrappingAdd(ctx.score, v.levelClearBonus);
-  ctx.phase = LevelIntro;
+  v.levelClearBonus = g.BallsInPlay() * kBonusPerBall;
+  g.score = WrappingAdd(g.score, v.levelClearBonus);
+  g.phase = LevelIntro;
   return false;
 }
 
-void PhaseWork(GameScene& g) {
-  AppContext& ctx = g.ctx;
+void PhaseWork(GameState& g, StepEvents& ev) {
   GameVars& v = g.vars;
-  switch (ctx.phase) {
+  switch (g.phase) {
     case GameOver:
       v.bannerAlpha += 2;
       if (v.bannerAlpha > 255) v.bannerAlpha = 255;
-      if (ctx.ballStock > ctx.ballsLost) ctx.phase = Revive;
+      if (g.ballStock > g.ballsLost) g.phase = Revive;
       break;
     case LevelIntro:
       if (v.bannerDirection == 0) {
@@ -74,8 +72,8 @@ void PhaseWork(GameScene& g) {
         if (v.bannerAlpha < 0) {
           v.bannerAlpha = 0;
           v.bannerDirection = 0;
-          StartLevel(g);
-          ctx.phase = Playing;
+          StartLevel(g, ev);
+          g.phase = Playing;
         }
       }
       break;
@@ -83,13 +81,13 @@ void PhaseWork(GameScene& g) {
       if (v.reviveActive == 0) {
         v.reviveActive = 1;
         v.reviveTimer = kReviveSteps;
-        if (g.sound) g.sound->StartMusic();
+        ev.startMusic = true;
       }
       v.reviveTimer -= 1;
       if (v.reviveTimer == 0) {
         v.bannerAlpha = 0;
         v.reviveActive = 0;
-        ctx.phase = Playing;
+        g.phase = Playing;
       }
       break;
     default:
@@ -99,82 +97,103 @@ void PhaseWork(GameScene& g) {
 
 }  // namespace
 
-void GameReset(GameScene& g) {
-  AppContext& ctx = g.ctx;
+void GameReset(GameState& g) {
   if (g.firstReset) {
-    ctx = AppContext{};
+    // The game's random stream and its replay outlive every game.
+    const Random random = g.gameRandom;
+    ReplayStore* const replay = g.replay;
+    g = GameState{};
+    g.gameRandom = random;
+    g.replay = replay;
     g.firstReset = false;
   }
-  ctx.phase = LevelIntro;
-  ctx.ballStock = 3;
-  ctx.level = 0;
-  ctx.ballsLaunched = 0;
-  ctx.ballsLost = 0;
-  ctx.blocksCleared = 0;
-  g.vars.bannerStage = 0;
+  g.phase = LevelIntro;
+  g.ballStock = 3;
+  g.level = 0;
+  g.ballsLaunched = 0;
+  g.ballsLost = 0;
+  g.blocksCleared = 0;
   g.vars.bannerAlpha = 0;
   // A game restarted during Revive must not hand its timer to the next game.
   g.vars.reviveActive = 0;
   g.vars.reviveTimer = 0;
-  ResetObjects(ctx);
+  ResetObjects(g);
 }
 
-void EnterGameState(GameScene& g, const std::string* playbackPath) {
-  AppContext& ctx = g.ctx;
+void EnterGameState(GameState& g, const std::string* playbackPath) {
   GameVars& v = g.vars;
-  v.gameSceneLoaded = 1;
-  ctx.phase = LevelIntro;
-  ctx.score = 0;
+  g.phase = LevelIntro;
+  g.score = 0;
   std::memset(v.keyboard.keys, 0, sizeof v.keyboard.keys);
-  v.altEnterHeld = 1;  // keys still held from the previous scene are no press
   // A button still held from the previous scene must not count as a click.
   std::memset(v.previousMouse.rgbButtons, 0x80, sizeof v.previousMouse.rgbButtons);
   v.bannerDirection = 0;
-  v.replayBlink = 0;
   v.cameraAngle = 270.0f;
   v.cameraDistance = 70.0f;
   v.cameraEye[0] = 0.0f;
   v.cameraEye[1] = 20.0f;
   v.cameraEye[2] = -70.0f;
   v.clock.stepLength = kStepLength;
-  ctx.frameNumber = 0;
-  if (ctx.replayMode != Off) {
-    g.replay.ResetReplayStore();
-    ctx.gapMarker = 0.0;
+  g.frameNumber = 0;
+  if (g.replayMode != Off) {
+    g.replay->ResetReplayStore();
+    g.gapMarker = 0.0;
   }
-  if (ctx.replayMode == Playback) {
-    if (playbackPath) {
-      g.replay.LoadReplayPath(*playbackPath);
-    } else {
-      g.replay.ReadReplayFile(
-          std::string(ctx.replayFileName, strnlen(ctx.replayFileName, sizeof ctx.replayFileName)));
-    }
-    g.replay.ReadInputFrame(v.nextFrame);
+  if (g.replayMode == Playback) {
+    if (playbackPath) g.replay->LoadReplayPath(*playbackPath);
+    g.replay->ReadInputFrame(v.nextFrame);
   }
   BeginFadeIn(v.clock);
 }
 
-bool SimulationStep(GameScene& g, const MouseState& mouse, const KeyboardState& keyboard) {
-  GameInputWith(g, mouse, keyboard);
-  const bool leaving = g.vars.clock.nextScene >= 0;
-  GameUpdate(g);
-  g.ctx.frameNumber += 1;
-  return leaving;
+StepEvents Step(GameState& g, const StepInput& in) {
+  StepEvents ev;
+  ev.frame = g.frameNumber;
+  GameInput(g, in, ev);
+  GameUpdate(g, ev);
+  g.frameNumber += 1;
+  return ev;
 }
 
-void GameUpdate(GameScene& g) {
-  AppContext& ctx = g.ctx;
+void GameUpdate(GameState& g, StepEvents& ev) {
   AdvanceFade(g.vars.clock);
-  const int32_t inPlay = ctx.BallsInPlay();
-  if (inPlay > 1 && ctx.phase != AllClear && ctx.phase != GameOver)
-    ctx.score = WrappingAdd(ctx.score, 10 * inPlay);
-  StepBalls(g);
-  UpdateOptionBars(ctx);
-  UpdateItems(ctx);
+  const int32_t inPlay = g.BallsInPlay();
+  if (inPlay > 1 && g.phase != AllClear && g.phase != GameOver)
+    g.score = WrappingAdd(g.score, 10 * inPlay);
+  StepBalls(g, ev);
+  UpdateOptionBars(g);
+  UpdateItems(g);
   StepBlocks(g);
   if (EndLevel(g)) return;
-  if (ctx.phase == Playing) Descend(ctx);
-  PhaseWork(g);
+  if (g.phase == Playing) Descend(g);
+  PhaseWork(g, ev);
+}
+
+void RecordEvents(ReplayStore& store, const StepEvents& ev) {
+  if (ev.recordInput) {
+    store.setLastInputFrame(ev.recorded.frame);
+    store.AppendInputFrame(ev.recorded);
+  }
+  if (ev.recordPlan) {
+    for (int i = 0; i < kPlanSlots; ++i)
+      if (ev.plan[i] >= 0) store.SetItemPlanByte(ev.planLevel, i, ev.plan[i]);
+  }
+}
+
+int32_t FinalScore(const GameState& g) {
+  if (g.phase != AllClear) return g.score;
+  return WrappingAdd(WrappingAdd(g.score, g.vars.levelClearBonus), g.vars.ballBonus);
+}
+
+void HandOverResult(const GameState& g, AppContext& ctx) {
+  ctx.score = FinalScore(g);
+  ctx.reachedLevel = g.reachedLevel;
+  if (g.replayMode != Recording || !g.replay) return;
+  ReplayStore& store = *g.replay;
+  ctx.finishTime = store.calendarNow();
+  ctx.finishLocalTime = LocalTime(ctx.finishTime);
+  store.fileName() = ReplayFileName(ctx.score, ctx.finishLocalTime);
+  store.FinishReplay(ctx.score, ctx.reachedLevel);
 }
 
 }  // namespace quadrel

@@ -26,10 +26,6 @@ constexpr double kDodgeReach = 10.0;
 constexpr double kBlockFarX = kBlockHalfWidth + kBallRadius + 0.5;
 constexpr double kBlockFarY = kBlockHalfHeight + kBallRadius + 0.5;
 
-void PlayHit(GameScene& g) {
-  if (g.sound) g.sound->PlayHitSound();
-}
-
 // state mod 4 = 0, for any sign: the two low bits are clear.
 bool CanBeHit(const Block& b) { return b.alive == 1 && (b.state & 3) == 0; }
 
@@ -84,28 +80,27 @@ int CollideBallWithBox(double px, double py, double top, double bottom, double l
   return 1;
 }
 
-bool LaunchBall(GameScene& g) {
-  AppContext& ctx = g.ctx;
-  for (int i = 0; i < ctx.ballStock && i < kBallSlots; ++i) {
-    Ball& b = ctx.balls[i];
+bool LaunchBall(GameState& g) {
+  for (int i = 0; i < g.ballStock && i < kBallSlots; ++i) {
+    Ball& b = g.balls[i];
     if (b.launched != 0) continue;
-    b.x = ctx.bars[0].x;
+    b.x = g.bars[0].x;
     b.y = 6.0;
     b.z = 0.0;
     b.scale = 1.0;
-    b.speed = ctx.level * 0.05 + 0.3;
+    b.speed = g.level * 0.05 + 0.3;
     b.vx = kLaunchCos * b.speed;
     b.vy = kLaunchSin * b.speed;
     b.launched = 1;
     b.lost = 0;
-    ctx.ballsLaunched += 1;
+    g.ballsLaunched += 1;
     return true;
   }
   return false;
 }
 
-void SpawnItem(AppContext& ctx, double x, double y, int32_t kind) {
-  for (Item& item : ctx.items) {
+void SpawnItem(GameState& g, double x, double y, int32_t kind) {
+  for (Item& item : g.items) {
     if (item.active != 0) continue;
     item.x = x;
     item.y = y;
@@ -130,8 +125,7 @@ struct HitCandidates {
   double y[kBlockCount];
 };
 
-static void StepBall(GameScene& g, Ball& ball, const HitCandidates& candidates) {
-  AppContext& ctx = g.ctx;
+static void StepBall(GameState& g, Ball& ball, const HitCandidates& candidates, StepEvents& ev) {
   ball.x += ball.vx;
   ball.y += ball.vy;
   const double px = ball.x;
@@ -140,30 +134,30 @@ static void StepBall(GameScene& g, Ball& ball, const HitCandidates& candidates) 
   if (px < -kWallX || px > kWallX) {
     ball.vx = -ball.vx;
     ball.x = (px / std::fabs(px)) * kWallX;
-    PlayHit(g);
+    ev.Hit();
   }
   if (py > kCeilingY) {
     ball.y = kCeilingY;
     ball.vy = -ball.vy;
-    PlayHit(g);
+    ev.Hit();
   }
   if (py < kFloorY) {
     ball.lost = 1;
-    ctx.ballsLost += 1;
-    if (ctx.ballsLost == ctx.ballStock && ctx.phase != AllClear && ctx.phase != GameOver) {
-      ctx.phase = GameOver;
-      if (g.sound) g.sound->StopAllSound();
+    g.ballsLost += 1;
+    if (g.ballsLost == g.ballStock && g.phase != AllClear && g.phase != GameOver) {
+      g.phase = GameOver;
+      ev.stopSound = true;
     }
   }
 
-  for (const Bar& bar : ctx.bars) {
+  for (const Bar& bar : g.bars) {
     if (bar.active == 0 || bar.barState != BarNormal) continue;
     if (CollideBallWithBox(px, py, bar.y + kBarHeight, bar.y, bar.x - kBarHalfWidth,
                            bar.x + kBarHalfWidth, ball)) {
       ball.vy = std::fabs(ball.vy);
       ball.speed += 0.05;
       ball.vx += (px - bar.x) / 10.0;
-      if (g.sound) g.sound->PlayBarSound();
+      ev.Bar();
       break;
     }
   }
@@ -173,20 +167,20 @@ static void StepBall(GameScene& g, Ball& ball, const HitCandidates& candidates) 
   for (int n = 0; inBand && n < candidates.count; ++n) {
     if (std::fabs(px - candidates.x[n]) > kBlockFarX || std::fabs(py - candidates.y[n]) > kBlockFarY)
       continue;
-    Block& block = ctx.blocks[candidates.index[n]];
+    Block& block = g.blocks[candidates.index[n]];
     if (!CanBeHit(block)) continue;
     if (CollideBallWithBox(px, py, block.y + kBlockHalfHeight, block.y - kBlockHalfHeight,
                            block.x - kBlockHalfWidth, block.x + kBlockHalfWidth, ball)) {
       block.state = Struck;
-      const int32_t inPlay = ctx.BallsInPlay();
-      ctx.score = WrappingAdd(ctx.score, 1000 * inPlay * inPlay);
-      PlayHit(g);
-      if (block.itemKind != NoItem) SpawnItem(ctx, block.x, block.y, block.itemKind);
+      const int32_t inPlay = g.BallsInPlay();
+      g.score = WrappingAdd(g.score, 1000 * inPlay * inPlay);
+      ev.Hit();
+      if (block.itemKind != NoItem) SpawnItem(g, block.x, block.y, block.itemKind);
       break;
     }
   }
 
-  const double cap = ctx.level * 0.1 + 0.6;
+  const double cap = g.level * 0.1 + 0.6;
   if (ball.speed > cap) ball.speed = cap;
   if (std::fabs(ball.vy) < 0.2) {
     // A vertical velocity of exactly zero has no sign: it climbs.
@@ -197,14 +191,13 @@ static void StepBall(GameScene& g, Ball& ball, const HitCandidates& candidates) 
   ball.vy *= ball.speed;
 }
 
-void StepBalls(GameScene& g) {
-  AppContext& ctx = g.ctx;
+void StepBalls(GameState& g, StepEvents& ev) {
   HitCandidates candidates;
   double lowest = 1e300;
   double highest = -1e300;
   int count = 0;
   for (int k = 0; k < kBlockCount; ++k) {
-    const Block& block = ctx.blocks[k];
+    const Block& block = g.blocks[k];
     // Written every time, counted only for a block that can be hit.
     candidates.index[count] = k;
     candidates.x[count] = block.x;
@@ -218,17 +211,17 @@ void StepBalls(GameScene& g) {
   candidates.count = count;
   candidates.lowest = lowest;
   candidates.highest = highest;
-  for (int i = 0; i < ctx.ballStock && i < kBallSlots; ++i) {
-    Ball& ball = ctx.balls[i];
-    if (ball.launched == 1 && ball.lost == 0) StepBall(g, ball, candidates);
+  for (int i = 0; i < g.ballStock && i < kBallSlots; ++i) {
+    Ball& ball = g.balls[i];
+    if (ball.launched == 1 && ball.lost == 0) StepBall(g, ball, candidates, ev);
   }
 }
 
-void UpdateOptionBars(AppContext& ctx) {
+void UpdateOptionBars(GameState& g) {
   for (int j = 1; j <= 2; ++j) {
-    Bar& bar = ctx.bars[j];
+    Bar& bar = g.bars[j];
     for (int m = 0; m < kHistoryLength - 1; ++m) bar.history[m] = bar.history[m + 1];
-    bar.history[kHistoryLength - 1] = ctx.bars[j - 1].x;
+    bar.history[kHistoryLength - 1] = g.bars[j - 1].x;
     bar.x = bar.history[0];
     if (bar.active == 0) continue;
     bar.lifetime -= 1;
@@ -246,11 +239,11 @@ void UpdateOptionBars(AppContext& ctx) {
   }
 }
 
-void AddOptionBar(AppContext& ctx) {
-  ctx.bars[2].lifetime = ctx.bars[1].lifetime;
-  ctx.bars[1].lifetime = ctx.bars[0].lifetime;
+void AddOptionBar(GameState& g) {
+  g.bars[2].lifetime = g.bars[1].lifetime;
+  g.bars[1].lifetime = g.bars[0].lifetime;
   for (int j = 1; j <= 2; ++j) {
-    Bar& bar = ctx.bars[j];
+    Bar& bar = g.bars[j];
     if (bar.active == 0 || bar.barState == BarVanishing) {
       bar.active = 1;
       bar.barState = BarAppearing;
@@ -262,18 +255,18 @@ void AddOptionBar(AppContext& ctx) {
   }
 }
 
-void UpdateItems(AppContext& ctx) {
-  const Bar& bar = ctx.bars[0];
-  for (Item& item : ctx.items) {
+void UpdateItems(GameState& g) {
+  const Bar& bar = g.bars[0];
+  for (Item& item : g.items) {
     if (item.active == 0) continue;
     if (item.caught == 0 && bar.x + 4.0 > item.x - 2.0 && bar.x - 4.0 < item.x + 2.0 &&
         bar.y + 1.0 > item.y - 1.0 && bar.y - 1.0 < item.y + 1.0) {
       if (item.kind == OptionItem) {
         item.caught = 1;
-        AddOptionBar(ctx);
+        AddOptionBar(g);
       } else if (item.kind == ExtendItem) {
         item.caught = 1;
-        ctx.ballStock += 1;
+        g.ballStock += 1;
       }
     }
     if (item.caught == 0) {
@@ -319,17 +312,16 @@ static void Dodge(const DodgeThreats& threats, Block& block, int k) {
   }
 }
 
-void StepBlocks(GameScene& g) {
-  AppContext& ctx = g.ctx;
+void StepBlocks(GameState& g) {
   DodgeThreats threats;
-  for (const Ball& ball : ctx.balls) {
+  for (const Ball& ball : g.balls) {
     if (ball.launched != 1) continue;
     threats.x[threats.count] = ball.x;
     threats.y[threats.count] = ball.y;
     ++threats.count;
   }
   for (int k = 0; k < kBlockCount; ++k) {
-    Block& block = ctx.blocks[k];
+    Block& block = g.blocks[k];
     if (block.alive != 1) continue;
     switch (block.state) {
       case Struck:
@@ -338,11 +330,11 @@ void StepBlocks(GameScene& g) {
         if (block.z > 120.0) {
           block.alive = 0;
           block.state = Cleared;
-          ctx.blocksCleared += 1;
+          g.blocksCleared += 1;
         }
         break;
       case Settling:
-        SettleBlock(ctx, block, k);
+        SettleBlock(g, block, k);
         break;
       case Dodging:
         Dodge(threats, block, k);
@@ -350,7 +342,7 @@ void StepBlocks(GameScene& g) {
       default:
         break;
     }
-    if (ctx.level == 4 && block.alive == 1 && 90 - ctx.blocksCleared <= 40 && (block.state & 3) == 0)
+    if (g.level == 4 && block.alive == 1 && 90 - g.blocksCleared <= 40 && (block.state & 3) == 0)
       block.state = Dodging;
   }
 }

@@ -1,4 +1,5 @@
-// The program's one random generator: the classic linear congruential one.
+// The classic linear congruential generator. The game draws its item plan
+// from one stream, the picture its shakes from another.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +8,8 @@ namespace quadrel {
 
 class Random {
  public:
-  explicit Random(uint32_t seed = 1) : state_(seed) {}
+  Random() = default;
+  explicit Random(uint32_t seed) : state_(seed) {}
   void Seed(uint32_t seed) { state_ = seed; }
   // 0 .. 0x7FFF
   int Next() {
@@ -17,7 +19,7 @@ class Random {
   uint32_t State() const { return state_; }
 
  private:
-  uint32_t state_;
+  uint32_t state_ = 1;
 };
 
 }  // namespace quadrel

@@ -1,4 +1,4 @@
-// Shared game types: scene and phase numbers, the game objects, the input
+// Shared game types: the game's exits, phase numbers, the game objects, the input
 // records and the per-step replay record.
 #pragma once
 
@@ -10,7 +10,8 @@
 
 namespace quadrel {
 
-enum SceneId : int32_t { Title = 0, Game = 1, Ranking = 2, ReplaySelect = 3 };
+// Where the game goes when its fade-out ends; the game scene maps it to a scene.
+enum GameExit : int32_t { Title = 0, Game = 1, Ranking = 2 };
 
 enum ReplayMode : int32_t { Off = 0, Recording = 1, Playback = 2, PlaybackEnded = 3 };
 

@@ -185,7 +185,12 @@ ReplayReadStatus ReplayStore::LoadReplayBytes(const uint8_t* bytes, size_t size)
 
 int ReplayStore::ReadReplayFile(const std::string& name) {
   const std::string path = (std::filesystem::path(folder_) / name).string();
-  const ReplayReadStatus status = LoadReplayPath(path);
+  LoadReplayPath(path);
+  return ReportRead(path);
+}
+
+int ReplayStore::ReportRead(const std::string& path) const {
+  const ReplayReadStatus status = lastRead_;
   if (status == ReplayReadStatus::CannotOpen) ShowDebugMessage(Tr("Could not open the replay file."), path);
   if (status == ReplayReadStatus::ReadFailed || status == ReplayReadStatus::TooLarge)
     ShowDebugMessage(Tr("Could not read the replay file: it is damaged or too large."), path);

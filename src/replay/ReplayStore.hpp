@@ -68,6 +68,8 @@ class ReplayStore {
   // Reads "<folder>/<name>" (an absolute name as it is); shows the failure
   // messages; returns 1 on success.
   int ReadReplayFile(const std::string& name);
+  // The messages of the last read of path when it failed; 1 when it succeeded.
+  int ReportRead(const std::string& path) const;
   // The player's replay folder; "replay" (in the working folder) unless set.
   const std::string& folder() const { return folder_; }
   void SetFolder(std::string folder) { folder_ = std::move(folder); }

@@ -19,9 +19,9 @@ void FramedScene::Draw(AppContext& ctx) {
   if (c.nextScene != kFadeIdle) {
     g.FadeQuad(static_cast<uint32_t>(c.fadeAlpha) << 24);
     if (FadeOutComplete(c)) {
-      const int32_t next = c.nextScene;
+      const SceneId next = NextScene(c.nextScene);
       Release(ctx);
-      ctx.scene = next;
+      ctx.scene = SceneNumber(next);
     }
   }
   DrawOverlay(ctx);

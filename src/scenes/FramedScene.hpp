@@ -29,16 +29,12 @@ class FramedScene : public Scene {
   // The fade-out has reached black: let go of the scene so its next entry
   // prepares it again. The frame then names the next scene in the context.
   virtual void Release(AppContext& ctx) = 0;
+  // The scene a fade-out's nextScene names.
+  virtual SceneId NextScene(int32_t fadeTarget) const { return static_cast<SceneId>(fadeTarget); }
   // Drawn over the fade quad (the game's overlay texts).
   virtual void DrawOverlay(AppContext&) {}
 
   render::Graphics& graphics_;
 };
-
-// Either Alt key with Enter: the display-mode keys.
-inline bool AltEnterDown(const KeyboardState& k) {
-  return (IsDown(k.keys[key::LeftAlt]) || IsDown(k.keys[key::RightAlt])) &&
-         IsDown(k.keys[key::Enter]);
-}
 
 }  // namespace quadrel

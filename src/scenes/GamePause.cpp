@@ -1,6 +1,5 @@
 #include "scenes/GamePause.hpp"
 
-#include <algorithm>
 #include <cstdio>
 
 namespace quadrel {
@@ -13,25 +12,22 @@ void GamePause::Enter() {
   pausedTime_ = 0;
   hadFocus_ = s_.window.HasFocus();
   // Keys still down from the previous scene are no press.
-  std::fill(std::begin(previous_.keys), std::end(previous_.keys), uint8_t{0x80});
+  keys_.HoldAll();
   sound_.PauseAllSound(false);
   sound_.SetPlayerVolume(s_.settings.volume, s_.settings.muted);
 }
 
-bool GamePause::Pressed(const KeyboardState& keys, int code) const {
-  return IsDown(keys.keys[code]) && !IsDown(previous_.keys[code]);
-}
-
 void GamePause::TakeKeys(AppContext& ctx, const KeyboardState& keys) {
   held_ = paused_;
-  if (TakeSoundKeys(s_.settings, keys, previous_)) SoundChanged();
+  keys_.TakeKeys(keys);
+  if (TakeSoundKeys(s_.settings, keys_)) SoundChanged();
 
   // A recorded game would lose its ball while the player is elsewhere; a
   // playback may run on.
   const bool focused = s_.window.HasFocus();
   const bool focusLost = hadFocus_ && !focused;
   hadFocus_ = focused;
-  if (Pressed(keys, playerKey::P)) {
+  if (keys_.KeyPressed(playerKey::P)) {
     if (paused_) {
       Resume(ctx);
     } else {
@@ -40,7 +36,6 @@ void GamePause::TakeKeys(AppContext& ctx, const KeyboardState& keys) {
   } else if (focusLost && ctx.replayMode == Recording) {
     Pause();
   }
-  previous_ = keys;
 }
 
 void GamePause::Pause() {

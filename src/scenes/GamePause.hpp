@@ -54,7 +54,6 @@ class GamePause {
   void Layout(HudLayout& out);
 
  private:
-  bool Pressed(const KeyboardState& keys, int code) const;
   void SoundChanged();
 
   SceneServices& s_;
@@ -68,7 +67,7 @@ class GamePause {
   uint32_t pausedTime_ = 0;
   uint32_t noticeUntil_ = 0;
   bool noticeShown_ = false;
-  KeyboardState previous_{};
+  InputEdges keys_;
 };
 
 }  // namespace quadrel

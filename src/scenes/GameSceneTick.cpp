@@ -1,21 +1,20 @@
 #include "scenes/GameSceneTick.hpp"
 
-#include "game/GameInput.hpp"
+#include <cstring>
+#include <string>
+
 #include "game/GameMain.hpp"
+#include "replay/ReplayStore.hpp"
 #include "scenes/SceneSetup.hpp"
 
 namespace quadrel {
 
 using namespace render;
 
-GameSceneTick::GameSceneTick(SceneServices& services, GameScene& game, GameSound& sound,
+GameSceneTick::GameSceneTick(SceneServices& services, GameState& game, GameSound& sound,
                              std::function<int32_t()> loadSounds)
     : FramedScene(services.graphics), s_(services), game_(game), sound_(sound), loadSounds_(std::move(loadSounds)),
-      pause_(services, sound) {
-  game_.sound = &sound_;
-  game_.input = &s_.input;
-  game_.modeSwitch = this;
-}
+      pause_(services, sound) {}
 
 int32_t GameSceneTick::LoadGameResources() { return view_.Load(s_.graphics); }
 
@@ -26,14 +25,22 @@ void GameSceneTick::ChangeMode(AppContext& ctx) {
 }
 
 int32_t GameSceneTick::Initialise(AppContext& ctx) {
-  GameVars& v = game_.vars;
-  if (!v.soundLoaded) {
+  if (!soundLoaded_) {
     if (loadSounds_() < 0) return kFail;
-    v.soundLoaded = 1;
+    soundLoaded_ = true;
   }
-  if (v.gameSceneLoaded) return kOk;
+  if (gameSceneLoaded_) return kOk;
   if (LoadGameResources() < 0) return kFail;
-  EnterGameState(game_);
+  gameSceneLoaded_ = true;
+  game_.replayMode = ctx.replayMode;
+  std::optional<std::string> playback;
+  if (ctx.replayMode == Playback && s_.replayToPlay)
+    playback = (std::filesystem::path(game_.replay->folder()) / s_.replayToPlay->file).string();
+  s_.replayToPlay.reset();
+  EnterGameState(game_, playback ? &*playback : nullptr);
+  if (playback) game_.replay->ReportRead(*playback);
+  altEnterHeld_ = true;  // keys still held from the previous scene are no press
+  hudState_ = HudState{};
   s_.window.ShowCursor(ctx.fullScreen == 0);
   hud_.count = 0;  // nothing of the last visit shows in a pause before the first frame
   pause_.Enter();
@@ -44,7 +51,7 @@ int32_t GameSceneTick::Initialise(AppContext& ctx) {
 void GameSceneTick::StepInput(AppContext& ctx) {
   stepMouse_ = MouseState{};
   stepKeys_ = KeyboardState{};
-  // As GameInput: no reads at all while fading out.
+  // As the step: no reads at all while fading out.
   if (game_.vars.clock.nextScene >= 0) {
     pause_.NoKeys();
     return;
@@ -54,50 +61,78 @@ void GameSceneTick::StepInput(AppContext& ctx) {
   pause_.TakeKeys(ctx, stepKeys_);
   // The all-clear presentation waits on the millisecond clock: its waits
   // stand still while paused, so its stages do not fire at once on resume.
-  if (const uint32_t paused = pause_.TakePausedTime(); paused != 0 && ctx.phase == AllClear)
-    game_.vars.bannerStageStart += paused;
-  // A held step throws its mouse movement away: the bar stays where the
-  // pause left it.
-  if (pause_.Held()) HeldInput(ctx, stepKeys_);
+  if (const uint32_t paused = pause_.TakePausedTime(); paused != 0 && game_.phase == AllClear)
+    hudState_.stageStart += paused;
+  // A held step ends here, its mouse movement thrown away: the bar stays
+  // where the pause left it.
+  SceneKeys(ctx, stepKeys_);
 }
 
-void GameSceneTick::HeldInput(AppContext& ctx, const KeyboardState& keys) {
-  GameVars& v = game_.vars;
+void GameSceneTick::SceneKeys(AppContext& ctx, const KeyboardState& keys) {
+  // One switch per press: held keys would flip the display every step.
   const bool altEnter = AltEnterDown(keys);
-  if (altEnter && !v.altEnterHeld) SwitchDisplayMode(ctx);
-  v.altEnterHeld = altEnter ? 1 : 0;
-  // Backspace leaves as in play: a new game, or the title from a playback.
-  if (pause_.Paused() && IsDown(keys.keys[key::Backspace]) && v.clock.fadeAlpha == 0) {
-    pause_.Leave();
-    if (ctx.replayMode != Playback) {
-      v.clock.nextScene = Game;
+  if (altEnter && !altEnterHeld_) SwitchDisplayMode(ctx);
+  altEnterHeld_ = altEnter;
+  // Backspace leaves, paused or not: a new game, or the title from a playback.
+  FixedStepClock& clock = game_.vars.clock;
+  if (IsDown(keys.keys[key::Backspace]) && clock.fadeAlpha == 0) {
+    if (pause_.Paused()) pause_.Leave();
+    if (game_.replayMode != Playback) {
+      clock.nextScene = Game;
     } else {
+      game_.replayMode = Off;
       ctx.replayMode = Off;
-      v.clock.nextScene = Title;
+      clock.nextScene = Title;
     }
   }
 }
 
-// The step every replay check and test runs too: input, update, frame count.
-void GameSceneTick::Update(AppContext&) { SimulationStep(game_, stepMouse_, stepKeys_); }
+StepKind GameSceneTick::StepAfterInput() {
+  if (!pause_.Held()) return StepKind::Run;
+  return pause_.DrawDue() ? StepKind::HeldDrawn : StepKind::Held;
+}
+
+// The step every replay check and test runs too; the scene acts on what it reports.
+void GameSceneTick::Update(AppContext& ctx) {
+  quadrel::StepInput in;
+  in.mouse = stepMouse_;
+  in.keyboard = stepKeys_;
+  in.countUpDone = hudState_.CountUpDone();
+  const StepEvents ev = Step(game_, in);
+  if (ev.stopSound) sound_.StopAllSound();
+  for (int i = 0; i < ev.hits; ++i) sound_.PlayHitSound();
+  for (int i = 0; i < ev.bars; ++i) sound_.PlayBarSound();
+  if (ev.startMusic) sound_.StartMusic();
+  if (game_.replay) RecordEvents(*game_.replay, ev);
+  ctx.replayMode = game_.replayMode;
+  if (ev.leaveTo >= 0) HandOverResult(game_, ctx);
+}
 
 void GameSceneTick::PlaceCamera(Camera& camera) { GameView::PlaceCamera(game_.vars, camera); }
 
-void GameSceneTick::DrawContents(AppContext& ctx) {
-  view_.DrawField(s_.graphics, ctx);
+void GameSceneTick::DrawContents(AppContext&) {
+  view_.DrawField(s_.graphics, game_);
   // A held step draws the texts as they were: laying them out again would
   // move the juggling shake, the replay notice and the all-clear count-up on.
   if (!pause_.Held()) {
     hud_.count = 0;
-    LayoutHud(ctx, game_.vars, game_.rng, s_.clock.Milliseconds(), hud_);
+    LayoutHud(game_, hudState_, pictureRandom_, s_.clock.Milliseconds(), hud_);
   }
   view_.DrawTexts(hud_);
 }
 
 void GameSceneTick::Release(AppContext&) {
-  game_.vars.gameSceneLoaded = 0;
+  gameSceneLoaded_ = false;
   GameReset(game_);
   sound_.StopAllSound();
+}
+
+SceneId GameSceneTick::NextScene(int32_t exit) const {
+  switch (exit) {
+    case Game: return SceneId::Game;
+    case Ranking: return SceneId::Ranking;
+    default: return SceneId::Title;
+  }
 }
 
 void GameSceneTick::DrawOverlay(AppContext& ctx) {
@@ -107,7 +142,7 @@ void GameSceneTick::DrawOverlay(AppContext& ctx) {
   pause_.Layout(layout_);
   view_.DrawTexts(layout_);
   layout_.count = 0;
-  LayoutOverlay(ctx, layout_);
+  LayoutOverlay(game_, ctx.fps, layout_);
   view_.DrawTexts(layout_);
 }
 

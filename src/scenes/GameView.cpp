@@ -2,8 +2,6 @@
 
 #include "base/Diagnostics.hpp"
 #include "base/Translate.hpp"
-#include "game/GameInput.hpp"
-#include "game/GameMain.hpp"
 #include "scenes/SceneSetup.hpp"
 
 namespace quadrel {
@@ -51,7 +49,7 @@ int32_t GameView::Load(Graphics& g) {
   return kOk;
 }
 
-void GameView::DrawField(Graphics& g, const AppContext& ctx) {
+void GameView::DrawField(Graphics& g, const GameState& game) {
   g.SetRenderState(rs::FogEnable, 0);
   g.SetRenderState(rs::Lighting, 0);
   g.SetRenderState(rs::StencilEnable, 0);
@@ -69,9 +67,9 @@ void GameView::DrawField(Graphics& g, const AppContext& ctx) {
   }
 
   for (int k = 0; k < kBlockCount; ++k) {
-    const Block& b = ctx.blocks[k];
+    const Block& b = game.blocks[k];
     if (b.alive != 1) continue;
-    const int32_t colour = ctx.colourTable[k];
+    const int32_t colour = game.colourTable[k];
     if (colour < 1 || colour > 5) continue;
     Mesh& m = *models_[colour];
     m.SetScale(b.scale, b.scale, b.scale);
@@ -82,7 +80,7 @@ void GameView::DrawField(Graphics& g, const AppContext& ctx) {
   }
   g.SetRenderState(rs::AlphaBlendEnable, 0);
 
-  for (const Item& item : ctx.items) {
+  for (const Item& item : game.items) {
     if (item.active != 1) continue;
     if (item.kind != OptionItem && item.kind != ExtendItem) continue;
     Mesh& m = *models_[item.kind == OptionItem ? OptionModel : ExtendModel];
@@ -93,7 +91,7 @@ void GameView::DrawField(Graphics& g, const AppContext& ctx) {
   }
 
   Mesh& ball = *models_[BallModel];
-  for (const Ball& b : ctx.balls) {
+  for (const Ball& b : game.balls) {
     if (b.launched != 1) continue;
     ball.SetScale(b.scale, b.scale, b.scale);
     ball.SetPosition(b.x, b.y, b.z);
@@ -102,7 +100,7 @@ void GameView::DrawField(Graphics& g, const AppContext& ctx) {
 
   Mesh& bar = *models_[BarModel];
   for (int j = 0; j < kBarCount; ++j) {
-    const Bar& b = ctx.bars[j];
+    const Bar& b = game.bars[j];
     if (b.active != 1) continue;
     g.SetRenderState(rs::AlphaBlendEnable, j == 0 ? 0 : 1);
     bar.SetScale(b.scale, b.scale, b.scale);

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "game/GameHud.hpp"
-#include "game/GameScene.hpp"
+#include "game/GameState.hpp"
 #include "platform/render/Graphics.hpp"
 
 namespace quadrel {
@@ -22,7 +22,7 @@ class GameView {
   // Models, light, view, fonts and the background; negative after the fatal
   // report of a missing model.
   int32_t Load(render::Graphics& g);
-  void DrawField(render::Graphics& g, const AppContext& ctx);
+  void DrawField(render::Graphics& g, const GameState& game);
   void DrawTexts(const HudLayout& layout);
   // The eye the arrow keys moved; the rest of the camera is the scene view's.
   static void PlaceCamera(const GameVars& v, render::Camera& camera);

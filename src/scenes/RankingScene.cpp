@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 
 #include "base/RankingProtocol.hpp"
 #include "replay/ReplayStore.hpp"
@@ -21,41 +20,23 @@ constexpr uint32_t kCancelledColour = 0xFFFF6464u;
 constexpr uint32_t kOutOfRankColour = 0xFFFF00C8u;
 constexpr int32_t kMessageFrames = 30;  // a result shows for this many drawn frames and one more
 
-struct AnswerBox {
-  const char* text;
-  int32_t x, y, halfWidth, halfHeight;
-  RankingAnswer answer;
-};
-
 // The hover boxes are the click boxes.
-constexpr AnswerBox kAnswers[] = {
+constexpr MenuButton kAnswers[] = {
     {"Yes", 220, 410, 36, 20, YesAnswer},
     {"No", 420, 410, 24, 20, NoThanksAnswer},
 };
-
-bool Over(const AnswerBox& b, int32_t x, int32_t y) {
-  return b.x - b.halfWidth < x && x < b.x + b.halfWidth && b.y - b.halfHeight < y &&
-         y < b.y + b.halfHeight;
-}
-
-bool Pressed(const KeyboardState& now, const KeyboardState& before, int code) {
-  return IsDown(now.keys[code]) && !IsDown(before.keys[code]);
-}
 
 constexpr uint32_t kSendingColour = 0xC0FFFFFFu;
 
 }  // namespace
 
 RankingAnswer HitTestRankingAnswer(int32_t x, int32_t y) {
-  for (const AnswerBox& b : kAnswers)
-    if (Over(b, x, y)) return b.answer;
-  return NoAnswer;
+  return static_cast<RankingAnswer>(HitButton(kAnswers, x, y, NoAnswer));
 }
 
 RankingScene::RankingScene(SceneServices& services, RankingTable& table, ReplayStore& store,
                            std::string rankingPath)
-    : FramedScene(services.graphics),
-      s_(services),
+    : MenuScene(services),
       table_(table),
       store_(store),
       rankingPath_(std::move(rankingPath)) {}
@@ -84,9 +65,7 @@ int32_t RankingScene::Initialise(AppContext& ctx) {
     slideCounter_ = kReturnSteps;
   }
   // Keys and buttons already held are no press.
-  std::memset(&keyboard_, 0, sizeof keyboard_);
-  std::memset(&previousKeyboard_, 0x80, sizeof previousKeyboard_);
-  std::memset(previousMouse_.rgbButtons, 0x80, sizeof previousMouse_.rgbButtons);
+  input_.HoldAll();
   // Every entry hides the cursor in full screen, the table alone too; the
   // questions show it when they come.
   s_.window.ShowCursor(ctx.fullScreen == 0);
@@ -98,16 +77,8 @@ void RankingScene::Load() {
   LoadMenuScene(graphics_, 0xFF3264C8u, smallFont_, 20, largeFont_, 48, "./texture/ranking.dds");
 }
 
-void RankingScene::ChangeMode(AppContext& ctx) {
-  graphics_.ChangeDisplayMode(ctx.fullScreen, ctx.windowWidth, ctx.windowHeight);
-  Load();
-  ShowCursorForStep(ctx);
-}
-
-void RankingScene::ShowCursorForStep(const AppContext& ctx) {
-  // Hidden only while a name is typed in full screen: the table alone and
-  // the questions are answered with the mouse.
-  s_.window.ShowCursor(!(ctx.fullScreen != 0 && step_ == NameEntryStep));
+bool RankingScene::CursorShown(const AppContext& ctx) const {
+  return !(ctx.fullScreen != 0 && step_ == NameEntryStep);
 }
 
 void RankingScene::SetMessage(const char* text, uint32_t colour) {
@@ -179,31 +150,22 @@ void RankingScene::Input(AppContext& ctx) {
       ShowRegistrationOutcome(*outcome);
     }
   }
-  s_.input.ReadMouse(mouse_);
-  s_.input.ReadKeyboard(keyboard_);
-  const uint8_t* keys = keyboard_.keys;
-  if (IsDown(keys[key::LeftAlt]) || IsDown(keys[key::RightAlt])) {
-    if (IsDown(keys[key::Enter])) {
-      // One switch per press: held keys would flip the display on every tick.
-      // The keys are remembered as seen, so letting go of Alt before Enter
-      // is no Enter press that would end the name entry.
-      if (!AltEnterDown(previousKeyboard_)) SwitchDisplayMode(ctx);
-      previousKeyboard_ = keyboard_;
-      previousMouse_ = mouse_;
-      return;
-    }
-  } else if (step_ == NameEntryStep && (Pressed(keyboard_, previousKeyboard_, key::Enter) ||
-                                        Pressed(keyboard_, previousKeyboard_, key::PadEnter))) {
+  // While Alt+Enter is held nothing else is read: the Enter is seen, so
+  // letting go of Alt before Enter is no Enter press that would end the name entry.
+  ReadInput(ctx);
+  if (AltEnterDown(input_.keys())) return;
+  if (!AltDown(input_.keys()) && step_ == NameEntryStep &&
+      (input_.KeyPressed(key::Enter) || input_.KeyPressed(key::PadEnter))) {
     SaveRankingFile(table_, rankingPath_);  // a failure has shown its message
     step_ = AskSaveStep;
     s_.window.ShowCursor(true);
   }
   // While a name is typed, M, - and + are letters.
-  if (step_ != NameEntryStep) TakeMenuSoundKeys(s_, keyboard_, previousKeyboard_);
-  if (IsDown(mouse_.rgbButtons[0]) && !IsDown(previousMouse_.rgbButtons[0])) {
+  if (step_ != NameEntryStep) TakeMenuSoundKeys(s_, input_);
+  if (input_.Clicked()) {
     if (step_ == TableOnlyStep) {
       step_ = LeaveStep;
-      clock_.nextScene = Title;
+      LeaveTo(SceneId::Title);
     } else if (step_ == AskSaveStep || step_ == AskRegisterStep) {
       AnswerClick(ctx);
     }
@@ -211,14 +173,12 @@ void RankingScene::Input(AppContext& ctx) {
   if (step_ == FinishStep) {
     // Enter again: with no score the next entry shows the table alone.
     ctx.score = 0;
-    clock_.nextScene = Ranking;
+    LeaveTo(SceneId::Ranking);
   }
-  if (step_ == LeaveStep) clock_.nextScene = Title;
+  if (step_ == LeaveStep) LeaveTo(SceneId::Title);
   // Only the name entry edits the name: the row saved with Enter is the row
   // registered online and shown until the scene leaves.
-  if (step_ == NameEntryStep) EditRankingName(table_, keyboard_, previousKeyboard_, true);
-  previousMouse_ = mouse_;
-  previousKeyboard_ = keyboard_;
+  if (step_ == NameEntryStep) EditRankingName(table_, input_.keys(), input_.keysBefore(), true);
 }
 
 void RankingScene::Update(AppContext&) {
@@ -286,26 +246,15 @@ void RankingScene::DrawTable() {
   blinkCounter_ = (blinkCounter_ + 1) % 30;
 }
 
-void RankingScene::DrawAnswerButton(const char* text, int32_t x, int32_t y, int32_t halfWidth,
-                                    int32_t halfHeight, const AppContext& ctx) {
-  int32_t alpha = pulsePhase_ < 256 ? 255 - pulsePhase_ : pulsePhase_ - 256;
-  if (!Over(AnswerBox{text, x, y, halfWidth, halfHeight, NoAnswer}, ctx.mouseX, ctx.mouseY)) {
-    alpha = 80;
-    hoverMissCount_ += 1;
-  }
-  if (largeFont_)
-    largeFont_->DrawText(text, x, y, kTextCenter | kTextVCenter,
-                         static_cast<uint32_t>(alpha) << 24 | 0xFFFF00u);
-}
-
 void RankingScene::DrawQuestion(const char* text, const AppContext& ctx) {
   if (largeFont_)
     largeFont_->DrawTextShadow(text, 320, 340, 3, kTextCenter, 0xFFFFFF00u, 0xFF323232u);
-  hoverMissCount_ = 0;
-  for (const AnswerBox& b : kAnswers)
-    DrawAnswerButton(b.text, b.x, b.y, b.halfWidth, b.halfHeight, ctx);
-  // Off both buttons the pulse starts again, so a button entered later lights up at once.
-  if (hoverMissCount_ == 2) pulsePhase_ = 0;
+  DrawPulsingButtons(kAnswers, pulsePhase_, ctx.mouseX, ctx.mouseY,
+                     [this](const MenuButton& b, int32_t alpha) {
+                       if (largeFont_)
+                         largeFont_->DrawText(b.text, b.x, b.y, kTextCenter | kTextVCenter,
+                                              static_cast<uint32_t>(alpha) << 24 | 0xFFFF00u);
+                     });
 }
 
 void RankingScene::DrawContents(AppContext& ctx) {

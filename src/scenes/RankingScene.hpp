@@ -9,8 +9,7 @@
 
 #include "ranking/RankingTable.hpp"
 #include "scenes/BackgroundWork.hpp"
-#include "scenes/FramedScene.hpp"
-#include "scenes/SceneServices.hpp"
+#include "scenes/MenuScene.hpp"
 
 namespace quadrel {
 
@@ -41,14 +40,12 @@ struct TitleLetter {
   int32_t wait;   // drawn frames before it shows
 };
 
-class RankingScene final : public FramedScene {
+class RankingScene final : public MenuScene {
  public:
   RankingScene(SceneServices& services, RankingTable& table, ReplayStore& store,
                std::string rankingPath = kRankingFileName);
 
-  SceneId Id() const override { return Ranking; }
-  FixedStepClock& Clock() override { return clock_; }
-  bool ChecksSceneAfterInput() const override { return true; }
+  SceneId Id() const override { return SceneId::Ranking; }
   int32_t Initialise(AppContext& ctx) override;
   void Input(AppContext& ctx) override;
   void Update(AppContext& ctx) override;
@@ -65,38 +62,32 @@ class RankingScene final : public FramedScene {
   int letterCount() const { return letterCount_; }
 
  private:
-  void Load();
-  void ChangeMode(AppContext& ctx) override;
-  void ShowCursorForStep(const AppContext& ctx);
+  void Load() override;
+  // Hidden only while a name is typed in full screen: the table alone and
+  // the questions are answered with the mouse.
+  bool CursorShown(const AppContext& ctx) const override;
   void DrawContents(AppContext& ctx) override;
   void Release(AppContext& ctx) override;
   void AnswerClick(AppContext& ctx);
   void DrawHeading();
   void DrawTable();
   void DrawQuestion(const char* text, const AppContext& ctx);
-  void DrawAnswerButton(const char* text, int32_t x, int32_t y, int32_t halfWidth,
-                        int32_t halfHeight, const AppContext& ctx);
   void SetMessage(const char* text, uint32_t colour);
   void ShowRegistrationOutcome(int32_t outcome);
 
-  SceneServices& s_;
   RankingTable& table_;
   ReplayStore& store_;
   std::string rankingPath_;
-  FixedStepClock clock_;
   bool prepared_ = false;
   int32_t step_ = TableOnlyStep;
   int32_t slideCounter_ = 0;
   int32_t blinkCounter_ = 0;
   int32_t messageTimer_ = 0;
   int32_t pulsePhase_ = 0;
-  int32_t hoverMissCount_ = 0;
   std::string messageText_;
   uint32_t messageColour_ = 0;
   std::array<TitleLetter, 7> letters_{};
   int letterCount_ = 0;
-  MouseState mouse_{}, previousMouse_{};
-  KeyboardState keyboard_{}, previousKeyboard_{};
   render::Font* smallFont_ = nullptr;
   render::Font* largeFont_ = nullptr;
   bool sending_ = false;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "base/Diagnostics.hpp"
 #include "base/Translate.hpp"
@@ -52,10 +51,8 @@ int32_t ReplaySelectScene::Initialise(AppContext&) {
   if (!s_.graphics.DeviceCreated()) return kFail;
   if (prepared_) return kOk;
   Load();
-  std::memset(&keyboard_, 0, sizeof keyboard_);
   // A button or key still held from the title is no press here.
-  std::memset(&previousKeyboard_, 0x80, sizeof previousKeyboard_);
-  std::memset(previousMouse_.rgbButtons, 0x80, sizeof previousMouse_.rgbButtons);
+  input_.HoldAll();
   prepared_ = true;
   s_.window.ShowCursor(true);
   store_.ResetReplayStore();
@@ -72,55 +69,33 @@ void ReplaySelectScene::Load() {
   LoadMenuScene(s_.graphics, 0xFF000000u, smallFont_, 20, largeFont_, 32, "./texture/select.dds");
 }
 
-void ReplaySelectScene::ChangeMode(AppContext& ctx) {
-  s_.graphics.ChangeDisplayMode(ctx.fullScreen, ctx.windowWidth, ctx.windowHeight);
-  Load();
-  s_.window.ShowCursor(true);
-}
-
 void ReplaySelectScene::Input(AppContext& ctx) {
-  if (clock_.nextScene >= 0) return;
-  if (ReadMenuInput(s_.input, mouse_, keyboard_, previousKeyboard_)) SwitchDisplayMode(ctx);
-  TakeMenuSoundKeys(s_, keyboard_, previousKeyboard_);
-  if (IsDown(mouse_.rgbButtons[0]) && !IsDown(previousMouse_.rgbButtons[0])) {
+  if (ReadChoiceInput(ctx) && input_.Clicked()) {
     // The click's own position is the one the fade-out keeps lit.
-    FreezePointer(ctx);
+    FollowPointer(ctx);
     if (InsideBackToTitle(ctx.mouseX, ctx.mouseY))
-      clock_.nextScene = Title;
+      LeaveTo(SceneId::Title);
     else
       PickReplayRow(ctx);
   }
-  previousMouse_ = mouse_;
-  previousKeyboard_ = keyboard_;
 }
 
 void ReplaySelectScene::PickReplayRow(AppContext& ctx) {
   const int row = HitReplayRow(list_, scrollOffset_, ctx.mouseX, ctx.mouseY);
   if (row < 0 || !list_[row].valid) return;
   ctx.replayMode = Playback;
-  const std::string& name = list_[row].fileName;
-  const size_t n = std::min(name.size(), sizeof ctx.replayFileName - 1);
-  std::memcpy(ctx.replayFileName, name.data(), n);
-  ctx.replayFileName[n] = '\0';
-  clock_.nextScene = Game;
-}
-
-void ReplaySelectScene::FreezePointer(const AppContext& ctx) {
-  // Once a scene change is asked for, hover effects stay where the click was.
-  if (clock_.nextScene < 0) {
-    frozenX_ = ctx.mouseX;
-    frozenY_ = ctx.mouseY;
-  }
+  s_.replayToPlay = ReplayChoice{list_[row].fileName};
+  LeaveTo(SceneId::Game);
 }
 
 void ReplaySelectScene::Update(AppContext& ctx) {
-  FreezePointer(ctx);
+  FollowPointer(ctx);
   if (ctx.mouseY < kReplayListTop) scrollOffset_ += kScrollStep;
   if (ctx.mouseY > kReplayListBottom) scrollOffset_ -= kScrollStep;
   const double lowest =
       std::min(0.0, double(kReplayRowsShown - static_cast<int>(list_.size())) * kReplayRowHeight);
   scrollOffset_ = std::clamp(scrollOffset_, lowest, 0.0);
-  if (InsideBackToTitle(frozenX_, frozenY_))
+  if (InsideBackToTitle(pointerX_, pointerY_))
     pulsePhase_ = (pulsePhase_ + 8 + (clock_.nextScene >= 0 ? 56 : 0)) % 512;
   else
     pulsePhase_ = 0;
@@ -128,7 +103,7 @@ void ReplaySelectScene::Update(AppContext& ctx) {
 }
 
 void ReplaySelectScene::DrawContents(AppContext& ctx) {
-  FreezePointer(ctx);
+  FollowPointer(ctx);
   if (largeFont_)
     largeFont_->DrawTextShadow("Select Replay", 320, 40, 3, kTextCenter, 0xFF5096FFu, 0xFF323232u);
   if (smallFont_) {
@@ -137,7 +112,7 @@ void ReplaySelectScene::DrawContents(AppContext& ctx) {
     smallFont_->DrawTextShadow("LEVEL", 280, 120, 2, kTextCenter, head, shadow);
     smallFont_->DrawTextShadow("DATE", 420, 120, 2, kTextCenter, head, shadow);
 
-    const int hovered = HitReplayRow(list_, scrollOffset_, frozenX_, frozenY_);
+    const int hovered = HitReplayRow(list_, scrollOffset_, pointerX_, pointerY_);
     // Rows from y 130 to 590 are drawn; the others are skipped without a look.
     const int first = std::max(0, (130 - ReplayRowY(0, scrollOffset_) + kReplayRowHeight - 1) /
                                       kReplayRowHeight);
@@ -164,9 +139,7 @@ void ReplaySelectScene::DrawContents(AppContext& ctx) {
       smallFont_->DrawTextShadow(text, 420, y, 2, kTextCenter, colour, rowShadow);
     }
 
-    int32_t alpha = 80;
-    if (InsideBackToTitle(frozenX_, frozenY_))
-      alpha = pulsePhase_ < 256 ? 255 - pulsePhase_ : pulsePhase_ - 256;
+    const int32_t alpha = ButtonAlpha(pulsePhase_, InsideBackToTitle(pointerX_, pointerY_));
     smallFont_->DrawText("[ Back to Title ]", 320, 400, kTextCenter,
                          (static_cast<uint32_t>(alpha) << 24) | 0x00FFFF00u);
   }

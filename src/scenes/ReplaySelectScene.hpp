@@ -7,8 +7,7 @@
 
 #include "replay/ReplayList.hpp"
 #include "replay/ReplayStore.hpp"
-#include "scenes/FramedScene.hpp"
-#include "scenes/SceneServices.hpp"
+#include "scenes/MenuScene.hpp"
 
 namespace quadrel {
 
@@ -33,20 +32,19 @@ int HitReplayRow(const std::vector<ReplayListEntry>& list, double scrollOffset, 
 // Opacity of a row whose top edge is at y: fading in above 160 and out below 340.
 int32_t ReplayRowAlpha(int32_t y);
 
-class ReplaySelectScene final : public FramedScene {
+class ReplaySelectScene final : public MenuScene {
  public:
   ReplaySelectScene(SceneServices& services, ReplayStore& store,
                     std::string folder = kReplayFolder)
-      : FramedScene(services.graphics), s_(services), store_(store), folder_(std::move(folder)) {}
+      : MenuScene(services), store_(store), folder_(std::move(folder)) {}
 
-  SceneId Id() const override { return ReplaySelect; }
-  FixedStepClock& Clock() override { return clock_; }
+  SceneId Id() const override { return SceneId::ReplaySelect; }
   int32_t Initialise(AppContext& ctx) override;
   void Input(AppContext& ctx) override;
   void Update(AppContext& ctx) override;
 
   // Also after a display-mode change.
-  void Load();
+  void Load() override;
   // The first valid row under the live mouse: playback of it in the game scene.
   void PickReplayRow(AppContext& ctx);
 
@@ -56,22 +54,15 @@ class ReplaySelectScene final : public FramedScene {
   bool prepared() const { return prepared_; }
 
  private:
-  void ChangeMode(AppContext& ctx) override;
   void DrawContents(AppContext& ctx) override;
   void Release(AppContext&) override { prepared_ = false; }
-  void FreezePointer(const AppContext& ctx);
 
-  SceneServices& s_;
   ReplayStore& store_;
   std::string folder_;
-  FixedStepClock clock_;
   bool prepared_ = false;
   std::vector<ReplayListEntry> list_;
   double scrollOffset_ = 0.0;
   int32_t pulsePhase_ = 0;
-  int32_t frozenX_ = 0, frozenY_ = 0;
-  MouseState mouse_{}, previousMouse_{};
-  KeyboardState keyboard_{}, previousKeyboard_{};
   render::Font* smallFont_ = nullptr;
   render::Font* largeFont_ = nullptr;
 };

@@ -7,11 +7,12 @@ namespace quadrel {
 void RunSceneTick(Scene& scene, AppContext& ctx, const MillisecondClock& clock) {
   if (scene.Initialise(ctx) < 0) return;
   FixedStepClock& c = scene.Clock();
-  if (!scene.InputInsideStep()) scene.Input(ctx);
+  scene.Input(ctx);
   if (c.stepsThisSecond * c.stepLength + ctx.secondBase <= ctx.now) {
-    if (scene.InputInsideStep()) scene.StepInput(ctx);
-    if (scene.ChecksSceneAfterInput() && ctx.scene != scene.Id()) return;
-    if (scene.HoldsStep()) {
+    scene.StepInput(ctx);
+    if (ctx.scene != SceneNumber(scene.Id())) return;
+    const StepKind kind = scene.StepAfterInput();
+    if (kind != StepKind::Run) {
       // A held step owes nothing: the count keeps up with the clock, so the
       // scene does not race through the missed steps when it resumes.
       const int32_t since = static_cast<int32_t>(static_cast<uint32_t>(ctx.now) -
@@ -20,7 +21,7 @@ void RunSceneTick(Scene& scene, AppContext& ctx, const MillisecondClock& clock) 
       c.stepsThisSecond = std::max(c.stepsThisSecond + 1, behind + 1);
       // A paused redraw is no frame of the game: the meter leaves it out.
       scene.heldThisSecond_ = true;
-      if (scene.HeldDrawDue()) scene.Draw(ctx);
+      if (kind == StepKind::HeldDrawn) scene.Draw(ctx);
     } else {
       scene.Update(ctx);
       c.stepsThisSecond += 1;

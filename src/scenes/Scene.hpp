@@ -1,5 +1,19 @@
-// What a scene gives the loop, and the loop's one tick of a scene: at most one
-// fixed update step, a draw only when the clock has caught up, the FPS meter.
+// What a scene gives the loop, and the loop's one tick of a scene.
+//
+// A tick, in order:
+//   1. Initialise: entry work (a prepared scene returns at once); a negative
+//      result ends the tick.
+//   2. Input: the menus read the devices on every tick.
+//   3. When a step is due (the fixed clock's 60 a second), at most one:
+//      StepInput (the game samples its input once per step, as its update
+//      counts the frames); if the input left the scene (AppContext.scene
+//      names another) the tick ends here. Then StepAfterInput decides:
+//      Run: Update, and Draw when the clock has caught up (a counted frame);
+//      Held / HeldDrawn: only the input was read; no update, no frame
+//      counted, the step owes nothing; HeldDrawn redraws the frozen picture.
+//   4. Once a second the FPS meter: frames drawn that second, unless a step
+//      of it was held (paused redraws are no frames of the game).
+// Between ticks the loop sleeps while Paused() says so (see app/Shell.hpp).
 #pragma once
 
 #include <cstdint>
@@ -10,29 +24,28 @@
 
 namespace quadrel {
 
+// The scenes by number: AppContext.scene and a fade-out's nextScene hold one.
+enum class SceneId : int32_t { Title = 0, Game = 1, Ranking = 2, ReplaySelect = 3 };
+constexpr int32_t kSceneCount = 4;
+constexpr int32_t SceneNumber(SceneId id) { return static_cast<int32_t>(id); }
+
+// What a due step does after its input.
+enum class StepKind : uint8_t { Run, Held, HeldDrawn };
+
 class Scene {
  public:
   virtual ~Scene() = default;
   virtual SceneId Id() const = 0;
   virtual FixedStepClock& Clock() = 0;
-  // First-tick work; a negative result makes the tick return at once.
   virtual int32_t Initialise(AppContext& ctx) = 0;
-  // Input on every tick (every scene but the game).
   virtual void Input(AppContext&) {}
-  // Input inside the step (the game: one sample per step).
   virtual void StepInput(AppContext&) {}
+  // Asked once per due step, after its input (a paused scene holds it).
+  virtual StepKind StepAfterInput() { return StepKind::Run; }
   virtual void Update(AppContext& ctx) = 0;
   virtual void Draw(AppContext& ctx) = 0;
-  // The game samples its input inside the step (its update counts the frames).
-  virtual bool InputInsideStep() const { return false; }
-  // Game and ranking stop before the update when the input left the scene.
-  virtual bool ChecksSceneAfterInput() const { return false; }
   // A paused scene: the loop may sleep between its ticks.
   virtual bool Paused() const { return false; }
-  // This step only read the input (the scene is paused or just resumed): no
-  // update, no frame counted, and a draw only when HeldDrawDue says so.
-  virtual bool HoldsStep() const { return false; }
-  virtual bool HeldDrawDue() { return true; }
 
  private:
   friend void RunSceneTick(Scene&, AppContext&, const MillisecondClock&);
@@ -40,8 +53,7 @@ class Scene {
   bool heldThisSecond_ = false;
 };
 
-// One pass of the loop for the current scene: at most one update step, a draw
-// only when the clock has caught up, the FPS meter once a second.
+// One tick of the scene, as described above.
 void RunSceneTick(Scene& scene, AppContext& ctx, const MillisecondClock& clock);
 
 }  // namespace quadrel

@@ -6,12 +6,14 @@
 #include <atomic>
 #include <cstdint>
 #include <ctime>
+#include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "base/RankingProtocol.hpp"
 #include "files/PlayerSettings.hpp"
-#include "game/GameScene.hpp"
+#include "game/GameState.hpp"
 #include "platform/render/Clock.hpp"
 #include "platform/render/Graphics.hpp"
 #include "ranking/RankingTable.hpp"
@@ -28,6 +30,11 @@ class SceneWindow {
   virtual bool HasFocus() { return true; }
 };
 
+// A replay to play back: a file of the replay folder, or a full path.
+struct ReplayChoice {
+  std::filesystem::path file;
+};
+
 struct SceneServices {
   render::Graphics& graphics;
   GameInputDevice& input;
@@ -40,6 +47,9 @@ struct SceneServices {
   // A replay file named on the command line: the title's first tick hands it
   // to the game scene for playback, which returns to the title.
   std::string startupReplay = {};
+  // Handed from the replay list or the startup replay to the game scene,
+  // which takes it on its next entry in playback.
+  std::optional<ReplayChoice> replayToPlay = {};
   // Calendar time for the ranking's time stamps.
   std::function<std::time_t()> calendarNow = [] { return std::time(nullptr); };
   // Sends a new row with the game's level and replay to the internet ranking:

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "scenes/FramedScene.hpp"
 
 namespace quadrel {
 
@@ -36,25 +35,33 @@ void LoadMenuScene(Graphics& g, uint32_t clearColour, Font*& first, int32_t firs
   g.LoadBackground(background, 640, 480);
 }
 
-bool ReadMenuInput(GameInputDevice& input, MouseState& mouse, KeyboardState& keyboard,
-                   const KeyboardState& previousKeyboard) {
-  input.ReadMouse(mouse);
-  input.ReadKeyboard(keyboard);
-  return AltEnterDown(keyboard) && !AltEnterDown(previousKeyboard);
+void InputEdges::HoldAll() {
+  std::fill(std::begin(keys_.keys), std::end(keys_.keys), uint8_t{0x80});
+  std::fill(std::begin(mouse_.rgbButtons), std::end(mouse_.rgbButtons), uint8_t{0x80});
 }
 
-bool TakeSoundKeys(PlayerSettings& settings, const KeyboardState& now,
-                   const KeyboardState& before) {
-  auto pressed = [&](int code) { return IsDown(now.keys[code]) && !IsDown(before.keys[code]); };
+void InputEdges::Read(GameInputDevice& input) {
+  mouseBefore_ = mouse_;
+  keysBefore_ = keys_;
+  input.ReadMouse(mouse_);
+  input.ReadKeyboard(keys_);
+}
+
+void InputEdges::TakeKeys(const KeyboardState& keys) {
+  keysBefore_ = keys_;
+  keys_ = keys;
+}
+
+bool TakeSoundKeys(PlayerSettings& settings, const InputEdges& input) {
   bool changed = false;
-  if (pressed(playerKey::M)) {
+  if (input.KeyPressed(playerKey::M)) {
     settings.muted = !settings.muted;
     changed = true;
   }
   for (const auto& [code, step] : {std::pair{playerKey::Plus, 1}, std::pair{playerKey::PadPlus, 1},
                                    std::pair{playerKey::Minus, -1},
                                    std::pair{playerKey::PadMinus, -1}}) {
-    if (!pressed(code)) continue;
+    if (!input.KeyPressed(code)) continue;
     settings.volume = std::clamp(settings.volume + step, 0, kVolumeSteps);
     settings.muted = false;
     changed = true;
@@ -62,9 +69,8 @@ bool TakeSoundKeys(PlayerSettings& settings, const KeyboardState& now,
   return changed;
 }
 
-void TakeMenuSoundKeys(SceneServices& services, const KeyboardState& now,
-                       const KeyboardState& before) {
-  if (!TakeSoundKeys(services.settings, now, before)) return;
+void TakeMenuSoundKeys(SceneServices& services, const InputEdges& input) {
+  if (!TakeSoundKeys(services.settings, input)) return;
   services.applySound(services.settings);
   services.saveSettings(services.settings);
 }

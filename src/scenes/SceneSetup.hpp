@@ -20,13 +20,39 @@ constexpr int PadMinus = 0x4A;
 constexpr int PadPlus = 0x4E;
 }  // namespace playerKey
 
+inline bool AltDown(const KeyboardState& k) {
+  return IsDown(k.keys[key::LeftAlt]) || IsDown(k.keys[key::RightAlt]);
+}
+// Either Alt key with Enter: the display-mode keys.
+inline bool AltEnterDown(const KeyboardState& k) { return AltDown(k) && IsDown(k.keys[key::Enter]); }
+
+// One snapshot of the devices per tick and the one before it: every "went
+// down" of a scene is answered here, so a held key or button acts once.
+class InputEdges {
+ public:
+  // Keys and buttons held when a scene starts are no press.
+  void HoldAll();
+  // The devices' state now; the last one becomes "before".
+  void Read(GameInputDevice& input);
+  void TakeKeys(const KeyboardState& keys);
+
+  bool KeyPressed(int code) const { return IsDown(keys_.keys[code]) && !IsDown(keysBefore_.keys[code]); }
+  bool Clicked() const { return IsDown(mouse_.rgbButtons[0]) && !IsDown(mouseBefore_.rgbButtons[0]); }
+  // Only the press switches the display: held keys would flip it every tick.
+  bool AltEnterPressed() const { return AltEnterDown(keys_) && !AltEnterDown(keysBefore_); }
+  const KeyboardState& keys() const { return keys_; }
+  const KeyboardState& keysBefore() const { return keysBefore_; }
+
+ private:
+  MouseState mouse_{}, mouseBefore_{};
+  KeyboardState keys_{}, keysBefore_{};
+};
+
 // M mutes or unmutes, - and + step the level (and bring the sound back);
 // only keys that went down since before count. True when settings changed.
-bool TakeSoundKeys(PlayerSettings& settings, const KeyboardState& now,
-                   const KeyboardState& before);
+bool TakeSoundKeys(PlayerSettings& settings, const InputEdges& input);
 // The menus' sound keys: a change is put into effect and kept.
-void TakeMenuSoundKeys(SceneServices& services, const KeyboardState& now,
-                       const KeyboardState& before);
+void TakeMenuSoundKeys(SceneServices& services, const InputEdges& input);
 
 void LoadSceneView(render::Graphics& g, render::ColourValue shadowColour);
 
@@ -36,10 +62,5 @@ void LoadSceneView(render::Graphics& g, render::ColourValue shadowColour);
 void LoadMenuScene(render::Graphics& g, uint32_t clearColour, render::Font*& first,
                    int32_t firstHeight, render::Font*& second, int32_t secondHeight,
                    const char* background);
-
-// A menu's reads for one tick; true when Alt+Enter went down in it. Only the
-// press switches the display: held keys would flip it on every tick.
-bool ReadMenuInput(GameInputDevice& input, MouseState& mouse, KeyboardState& keyboard,
-                   const KeyboardState& previousKeyboard);
 
 }  // namespace quadrel

@@ -1,9 +1,5 @@
 #include "scenes/TitleScene.hpp"
 
-#include "scenes/SceneSetup.hpp"
-
-#include <cstring>
-
 #include "base/Diagnostics.hpp"
 #include "base/Translate.hpp"
 #include "replay/ReplayStore.hpp"
@@ -16,30 +12,17 @@ namespace {
 
 constexpr int32_t kIdleSteps = 900;
 
-struct ButtonBox {
-  const char* text;
-  int32_t x, y, halfWidth, halfHeight;
-  TitleButton result;
-};
-
 // In screen order; the hit test takes the first match.
-constexpr ButtonBox kButtons[] = {
+constexpr MenuButton kButtons[] = {
     {"[ Game Start ]", 320, 260, 84, 16, StartButton},
     {"[ Playback Replay ]", 320, 320, 116, 16, PlaybackButton},
     {"[ Exit ]", 320, 380, 44, 16, ExitButton},
 };
 
-bool Over(const ButtonBox& b, int32_t x, int32_t y) {
-  return b.x - b.halfWidth < x && x < b.x + b.halfWidth && b.y - b.halfHeight < y &&
-         y < b.y + b.halfHeight;
-}
-
 }  // namespace
 
 TitleButton HitTestTitleButtons(int32_t x, int32_t y) {
-  for (const ButtonBox& b : kButtons)
-    if (Over(b, x, y)) return b.result;
-  return NoButton;
+  return static_cast<TitleButton>(HitButton(kButtons, x, y, NoButton));
 }
 
 int32_t TitleScene::Initialise(AppContext& ctx) {
@@ -54,12 +37,9 @@ int32_t TitleScene::Initialise(AppContext& ctx) {
   loaded_ = true;
   idleCounter_ = kIdleSteps;
   ctx.score = 0;
-  std::memset(&keyboard_, 0, sizeof keyboard_);
-  std::memset(&previousKeyboard_, 0x80, sizeof previousKeyboard_);
-  std::memset(previousMouse_.rgbButtons, 0x80, sizeof previousMouse_.rgbButtons);
+  input_.HoldAll();
   s_.window.ShowCursor(true);
   pulsePhase_ = 0;
-  hoverMissCount_ = 0;
   ctx.finishTime = s_.calendarNow();
   ctx.finishLocalTime = LocalTime(ctx.finishTime);
   BeginFadeIn(clock_);
@@ -69,49 +49,33 @@ int32_t TitleScene::Initialise(AppContext& ctx) {
 
 void TitleScene::PlayStartupReplay(AppContext& ctx) {
   if (s_.startupReplay.empty()) return;
-  const std::string path = std::move(s_.startupReplay);
+  s_.replayToPlay = ReplayChoice{std::move(s_.startupReplay)};
   s_.startupReplay.clear();
-  if (path.size() >= sizeof ctx.replayFileName) {
-    ShowDebugMessage(Tr("Could not open the replay file."), path);
-    return;
-  }
-  std::memcpy(ctx.replayFileName, path.c_str(), path.size() + 1);
   ctx.replayMode = Playback;
-  clock_.nextScene = Game;
+  LeaveTo(SceneId::Game);
 }
 
 void TitleScene::Load() {
   LoadMenuScene(s_.graphics, 0xFF000000u, buttonFont_, 32, titleFont_, 72, "./texture/title.dds");
 }
 
-void TitleScene::ChangeMode(AppContext& ctx) {
-  s_.graphics.ChangeDisplayMode(ctx.fullScreen, ctx.windowWidth, ctx.windowHeight);
-  Load();
-  s_.window.ShowCursor(true);
-}
-
 void TitleScene::Input(AppContext& ctx) {
-  if (clock_.nextScene >= 0) return;
-  if (ReadMenuInput(s_.input, mouse_, keyboard_, previousKeyboard_)) SwitchDisplayMode(ctx);
-  TakeMenuSoundKeys(s_, keyboard_, previousKeyboard_);
-  if (IsDown(mouse_.rgbButtons[0]) && !IsDown(previousMouse_.rgbButtons[0])) {
+  if (ReadChoiceInput(ctx) && input_.Clicked()) {
     switch (HitTestTitleButtons(ctx.mouseX, ctx.mouseY)) {
       case StartButton:
         ctx.replayMode = Recording;
-        clock_.nextScene = Game;
+        LeaveTo(SceneId::Game);
         break;
       case ExitButton:
         s_.quit(0);
         break;
       case PlaybackButton:
-        clock_.nextScene = ReplaySelect;
+        LeaveTo(SceneId::ReplaySelect);
         break;
       case NoButton:
         break;
     }
   }
-  previousMouse_ = mouse_;
-  previousKeyboard_ = keyboard_;
 }
 
 void TitleScene::Update(AppContext&) {
@@ -119,7 +83,7 @@ void TitleScene::Update(AppContext&) {
   if (idleCounter_ == 0) {
     // Fifteen idle seconds show the ranking, even over a choice still fading.
     pulsePhase_ = 0;
-    clock_.nextScene = Ranking;
+    LeaveTo(SceneId::Ranking);
   } else if (clock_.nextScene < 0) {
     AdvanceFade(clock_);
     return;
@@ -128,34 +92,21 @@ void TitleScene::Update(AppContext&) {
   if (clock_.fadeAlpha > 255) clock_.fadeAlpha = 255;
 }
 
-void TitleScene::DrawButton(const char* text, int32_t x, int32_t y, int32_t halfWidth,
-                            int32_t halfHeight, const AppContext& ctx) {
-  // During a fade-out the chosen button stays lit under the frozen mouse.
-  if (clock_.nextScene < 0) {
-    frozenX_ = ctx.mouseX;
-    frozenY_ = ctx.mouseY;
-  }
-  int32_t alpha = pulsePhase_ < 256 ? 255 - pulsePhase_ : pulsePhase_ - 256;
-  if (!Over(ButtonBox{text, x, y, halfWidth, halfHeight, NoButton}, frozenX_, frozenY_)) {
-    alpha = 80;
-    hoverMissCount_ += 1;
-  }
-  if (buttonFont_) {
-    const uint32_t a = static_cast<uint32_t>(alpha) << 24;
-    buttonFont_->DrawTextShadow(text, x, y, 3, kTextCenter | kTextVCenter, a | 0x00FFFF00u,
-                                a | 0x00323232u);
-  }
-}
-
 void TitleScene::DrawContents(AppContext& ctx) {
   const int32_t extra = (idleCounter_ > 0 && clock_.nextScene >= 0) ? 56 : 0;
   pulsePhase_ = (pulsePhase_ + 8 + extra) % 512;
   if (titleFont_)
     titleFont_->DrawTextShadow("Q  u  a  d  r  e  l", 320, 120, 3, kTextCenter, 0xFF0064FFu,
                                0xFF323232u);
-  hoverMissCount_ = 0;
-  for (const ButtonBox& b : kButtons) DrawButton(b.text, b.x, b.y, b.halfWidth, b.halfHeight, ctx);
-  if (hoverMissCount_ == 3) pulsePhase_ = 0;
+  // During a fade-out the chosen button stays lit under the held pointer.
+  FollowPointer(ctx);
+  DrawPulsingButtons(kButtons, pulsePhase_, pointerX_, pointerY_,
+                     [this](const MenuButton& b, int32_t alpha) {
+                       if (!buttonFont_) return;
+                       const uint32_t a = static_cast<uint32_t>(alpha) << 24;
+                       buttonFont_->DrawTextShadow(b.text, b.x, b.y, 3, kTextCenter | kTextVCenter,
+                                                   a | 0x00FFFF00u, a | 0x00323232u);
+                     });
 }
 
 }  // namespace quadrel

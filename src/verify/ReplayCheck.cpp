@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "game/AppliedPlayback.hpp"
 #include "game/GameMain.hpp"
 
 namespace quadrel {
@@ -28,26 +29,29 @@ std::string ReplayFileProblem(const ReplayStore& store, ReplayReadStatus status)
 
 namespace {
 
-ReplayEndState EndStateOf(const AppContext& ctx) {
-  return {ctx.score, ctx.level, ctx.phase, ctx.blocksCleared, ctx.ballsLost, ctx.ballStock};
+ReplayEndState EndStateOf(const GameState& g) {
+  return {g.score, g.level, g.phase, g.blocksCleared, g.ballsLost, g.ballStock};
 }
 
 struct Run {
-  AppContext ctx{};
   ReplayStore store;
-  Random rng;
-  GameScene g{ctx, store, rng};
-  MouseState noMouse{};
-  KeyboardState noKeys{};
+  GameState g{};
+  AppliedPlayback* applied = nullptr;
 
-  bool Step() { return SimulationStep(g, noMouse, noKeys); }
+  Run() { g.replay = &store; }
+  // A playback takes no live input; true when a click left the game.
+  bool Step() {
+    const StepEvents ev = quadrel::Step(g, StepInput{});
+    if (applied) applied->Take(ev);
+    return ev.leaveTo >= 0;
+  }
 };
 
 // Starts a playback whose replay the loader puts into the store.
-std::unique_ptr<Run> StartPlayback(const std::function<void(GameScene&)>& load) {
+std::unique_ptr<Run> StartPlayback(const std::function<void(GameState&)>& load) {
   auto run = std::make_unique<Run>();
   GameReset(run->g);
-  run->ctx.replayMode = Playback;
+  run->g.replayMode = Playback;
   load(run->g);
   return run;
 }
@@ -65,7 +69,7 @@ CheckOptions OptionsOf(std::vector<TracePoint>* trace, int64_t maxStepsBetweenIn
 
 ReplayCheck CheckReplay(const std::string& path, std::vector<TracePoint>* trace,
                         int64_t maxStepsBetweenInputs) {
-  auto run = StartPlayback([&](GameScene& g) { EnterGameState(g, &path); });
+  auto run = StartPlayback([&](GameState& g) { EnterGameState(g, &path); });
   return CheckStarted(std::move(run), OptionsOf(trace, maxStepsBetweenInputs));
 }
 
@@ -78,10 +82,10 @@ ReplayCheck CheckReplay(const uint8_t* bytes, size_t size, const CheckOptions& o
   // The scene is entered as for a file that is not there, then given the image
   // and its first frame, as the file read would have done.
   static const std::string kNoFile;
-  auto run = StartPlayback([&](GameScene& g) {
+  auto run = StartPlayback([&](GameState& g) {
     EnterGameState(g, &kNoFile);
-    g.replay.LoadReplayBytes(bytes, size);
-    g.replay.ReadInputFrame(g.vars.nextFrame);
+    g.replay->LoadReplayBytes(bytes, size);
+    g.replay->ReadInputFrame(g.vars.nextFrame);
   });
   return CheckStarted(std::move(run), options);
 }
@@ -90,9 +94,8 @@ namespace {
 
 ReplayCheck CheckStarted(std::unique_ptr<Run> run, const CheckOptions& options) {
   ReplayCheck check;
-  AppContext& ctx = run->ctx;
-  GameScene& g = run->g;
-  g.applied = options.applied;
+  GameState& g = run->g;
+  run->applied = options.applied;
   std::vector<TracePoint>* trace = options.trace;
   const int64_t maxStepsBetweenInputs = options.maxStepsBetweenInputs;
 
@@ -113,10 +116,10 @@ ReplayCheck CheckStarted(std::unique_ptr<Run> run, const CheckOptions& options) 
   int32_t scoreAtEnd = 0;
   int32_t levelAtEnd = 0;
   int64_t stepsSinceInput = 0;
-  while (ctx.replayMode == Playback) {
+  while (g.replayMode == Playback) {
     const InputFrame next = g.vars.nextFrame;
-    const bool applying = next.frame == ctx.frameNumber;
-    if (!applying && next.frame < ctx.frameNumber) {
+    const bool applying = next.frame == g.frameNumber;
+    if (!applying && next.frame < g.frameNumber) {
       check.outcome = ReplayCheck::Outcome::EndMismatch;
       check.detail = "frame " + std::to_string(next.frame) + " recorded after frame " +
                      std::to_string(lastApplied);
@@ -135,32 +138,32 @@ ReplayCheck CheckStarted(std::unique_ptr<Run> run, const CheckOptions& options) 
       return check;
     }
     stepsSinceInput = applying ? 0 : stepsSinceInput + 1;
-    if (applying && options.noInputAfterAllClear && ctx.phase == AllClear) {
+    if (applying && options.noInputAfterAllClear && g.phase == AllClear) {
       check.outcome = ReplayCheck::Outcome::EndMismatch;
       check.detail = "input recorded at frame " + std::to_string(next.frame) + " after the all-clear";
       return check;
     }
     if (applying) {
-      if (trace) trace->push_back({ctx.frameNumber, ctx.score});
-      if (!gap && next.score != ctx.score) {
+      if (trace) trace->push_back({g.frameNumber, g.score});
+      if (!gap && next.score != g.score) {
         gap = true;
-        check.gapFrame = ctx.frameNumber;
+        check.gapFrame = g.frameNumber;
         check.recorded = next.score;
-        check.simulated = ctx.score;
+        check.simulated = g.score;
         if (options.stopAtGap) {
           check.outcome = ReplayCheck::Outcome::Gap;
           return check;
         }
       }
-      lastApplied = ctx.frameNumber;
-      phaseAtEnd = ctx.phase;
-      scoreAtEnd = ctx.score;
-      check.end = EndStateOf(ctx);
+      lastApplied = g.frameNumber;
+      phaseAtEnd = g.phase;
+      scoreAtEnd = g.score;
+      check.end = EndStateOf(g);
     }
     const bool leaving = run->Step();
     if (applying && leaving) {
       left = true;
-      levelAtEnd = ctx.reachedLevel;
+      levelAtEnd = g.reachedLevel;
     }
     check.steps += 1;
   }
@@ -203,20 +206,20 @@ ReplayCheck CheckStarted(std::unique_ptr<Run> run, const CheckOptions& options) 
     return check;
   }
   int64_t extra = 0;
-  while (ctx.phase != AllClear && extra < kAllClearStepLimit) {
+  while (g.phase != AllClear && extra < kAllClearStepLimit) {
     run->Step();
     ++extra;
   }
   check.steps += extra;
-  check.end = EndStateOf(ctx);
-  if (ctx.phase != AllClear) {
+  check.end = EndStateOf(g);
+  if (g.phase != AllClear) {
     std::snprintf(text, sizeof text, "no all-clear within %lld steps after the last input",
                   static_cast<long long>(kAllClearStepLimit));
     check.detail = text;
     return check;
   }
   const int32_t final =
-      WrappingAdd(WrappingAdd(ctx.score, g.vars.levelClearBonus), g.vars.ballBonus);
+      WrappingAdd(WrappingAdd(g.score, g.vars.levelClearBonus), g.vars.ballBonus);
   check.score = final;
   if (final != header.score) {
     std::snprintf(text, sizeof text, "header score %d, simulated all-clear score %d", header.score,

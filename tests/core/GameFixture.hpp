@@ -1,4 +1,4 @@
-// A game scene on its own, with sounds counted and input scripted.
+// The game's state on its own, with input scripted and events gathered.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "game/Field.hpp"
+#include "game/GameHud.hpp"
 #include "game/GameInput.hpp"
 #include "game/GameMain.hpp"
 #include "game/Physics.hpp"
@@ -13,51 +14,59 @@
 
 namespace quadrel::test {
 
-struct CountingSound : GameSound {
-  int hits = 0, bars = 0, music = 0, stops = 0;
-  void PlayHitSound() override { ++hits; }
-  void PlayBarSound() override { ++bars; }
-  void StartMusic() override { ++music; }
-  void StopAllSound() override { ++stops; }
-};
-
 struct World {
-  AppContext ctx{};
   ReplayStore store;
-  Random rng{1};
-  GameScene g{ctx, store, rng};
-  CountingSound sound;
+  GameState g{};
+  // What the steps and the parts called on their own reported, sounds summed.
+  StepEvents ev;
+  AppContext shell{};  // what a leaving click hands the next scene
+  // The picture's side, for the texts' layout.
+  HudState hud;
+  Random pictureRandom;
 
   explicit World(int32_t mode = Off) {
-    g.sound = &sound;
+    g.replay = &store;
     GameReset(g);
-    ctx.replayMode = mode;
+    g.replayMode = mode;
     EnterGameState(g);
   }
   World(const World&) = delete;
 
-  // One step as the game's tick runs it: input inside the step, then the update.
+  // One step as the game's tick runs it; a recording keeps what it asks for.
   void Step(int dx = 0, bool button = false, const KeyboardState* keys = nullptr) {
-    MouseState m{};
-    m.lX = dx;
-    m.rgbButtons[0] = button ? 0x80 : 0;
-    KeyboardState none{};
-    SimulationStep(g, m, keys ? *keys : none);
+    StepInput in;
+    in.mouse.lX = dx;
+    in.mouse.rgbButtons[0] = button ? 0x80 : 0;
+    if (keys) in.keyboard = *keys;
+    in.countUpDone = countUpDone;
+    Take(quadrel::Step(g, in));
+  }
+  void Take(const StepEvents& e) {
+    RecordEvents(store, e);
+    ev.stopSound = ev.stopSound || e.stopSound;
+    ev.hits = static_cast<uint8_t>(ev.hits + e.hits);
+    ev.bars = static_cast<uint8_t>(ev.bars + e.bars);
+    ev.startMusic = ev.startMusic || e.startMusic;
+    if (e.leaveTo >= 0) {
+      ev.leaveTo = e.leaveTo;
+      HandOverResult(g, shell);
+    }
   }
   void Steps(int n) {
     for (int i = 0; i < n; ++i) Step();
   }
+  bool countUpDone = false;
   // Runs the level banner until play begins.
   void ToPlaying() {
-    while (ctx.phase == LevelIntro) Step();
+    while (g.phase == LevelIntro) Step();
   }
   // Removes every block, so balls fly freely.
   void ClearField() {
-    for (Block& b : ctx.blocks) b.alive = 0;
+    for (Block& b : g.blocks) b.alive = 0;
   }
   // Puts a ball in flight in the next free slot.
   Ball& Launch(double x, double y, double vx, double vy, double speed) {
-    Ball& b = ctx.balls[ctx.ballsLaunched];
+    Ball& b = g.balls[g.ballsLaunched];
     b = Ball{};
     b.x = x;
     b.y = y;
@@ -66,7 +75,7 @@ struct World {
     b.speed = speed;
     b.scale = 1.0;
     b.launched = 1;
-    ctx.ballsLaunched += 1;
+    g.ballsLaunched += 1;
     return b;
   }
 };

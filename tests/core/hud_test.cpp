@@ -17,15 +17,15 @@ const HudText* Find(const HudLayout& l, const std::string& text) {
 
 HudLayout Layout(World& w, uint32_t now = 0) {
   HudLayout l;
-  LayoutHud(w.ctx, w.g.vars, w.rng, now, l);
+  LayoutHud(w.g, w.hud, w.pictureRandom, now, l);
   return l;
 }
 
 TEST(Hud, ShowsScoreLevelJugglingAndBallsLeft) {
   auto w = MakeWorld();
-  w->ctx.score = 1234;
-  w->ctx.level = 2;
-  w->ctx.phase = Playing;
+  w->g.score = 1234;
+  w->g.level = 2;
+  w->g.phase = Playing;
   const HudLayout l = Layout(*w);
   ASSERT_NE(Find(l, "00001234"), nullptr);
   EXPECT_EQ(Find(l, "00001234")->colour, 0xFF0096FFu);
@@ -47,18 +47,21 @@ TEST(Hud, JugglingCountShakesWithinHalfItsValue) {
   }
   EXPECT_EQ(JugglingShake(9, 0), -2);
   EXPECT_EQ(JugglingShake(9, 9), 2);
-  // Two random values per frame, whatever the count.
+  // Two values of the picture's stream per frame, whatever the count; the
+  // game's stream is left alone.
   auto w = MakeWorld();
-  Random copy(w->rng.State());
+  Random copy(w->pictureRandom.State());
+  const uint32_t game = w->g.gameRandom.State();
   Layout(*w);
   copy.Next();
   copy.Next();
-  EXPECT_EQ(w->rng.State(), copy.State());
+  EXPECT_EQ(w->pictureRandom.State(), copy.State());
+  EXPECT_EQ(w->g.gameRandom.State(), game);
 }
 
 TEST(Banners, LevelBannerSlidesInFromTheRightAndOutToTheLeft) {
   auto w = MakeWorld();
-  w->ctx.level = 1;
+  w->g.level = 1;
   w->g.vars.levelClearBonus = 2000000;
   struct Case {
     int a, direction, x;
@@ -77,13 +80,13 @@ TEST(Banners, LevelBannerSlidesInFromTheRightAndOutToTheLeft) {
     ASSERT_NE(bonus, nullptr);
     EXPECT_EQ(bonus->x, c.x);
   }
-  w->ctx.level = 0;
+  w->g.level = 0;
   EXPECT_EQ(Find(Layout(*w), "JUGGLING BONUS 2000000"), nullptr);
 }
 
 TEST(Banners, GameOverDropsFiftyPixelsWhileFadingIn) {
   auto w = MakeWorld();
-  w->ctx.phase = GameOver;
+  w->g.phase = GameOver;
   w->g.vars.bannerAlpha = 0;
   HudLayout l = Layout(*w);
   EXPECT_EQ(Find(l, "G A M E   O V E R")->y, 170);
@@ -98,76 +101,80 @@ TEST(Banners, GameOverDropsFiftyPixelsWhileFadingIn) {
 
 TEST(Banners, OopsDuringReviveAndAPulsingReplayNotice) {
   auto w = MakeWorld();
-  w->ctx.phase = Revive;
+  w->g.phase = Revive;
   EXPECT_NE(Find(Layout(*w), "O o p s !"), nullptr);
-  w->ctx.replayMode = Playback;
-  w->ctx.phase = Playing;
+  w->g.replayMode = Playback;
+  w->g.phase = Playing;
   uint32_t first = Find(Layout(*w), "Replay Mode")->colour >> 24;
   EXPECT_EQ(first, 255u);
   for (int i = 1; i < 64; ++i) Layout(*w);
   EXPECT_EQ(Find(Layout(*w), "Replay Mode")->colour >> 24, 1u);  // replayBlink 256
   for (int i = 65; i < 128; ++i) Layout(*w);
-  EXPECT_EQ(w->g.vars.replayBlink, 0);  // a period of 128 drawn frames
+  EXPECT_EQ(w->hud.replayBlink, 0);  // a period of 128 drawn frames
 }
 
 TEST(AllClear, BonusesCountUpInPortionsAfterTheHeadingIsIn) {
   auto w = MakeWorld();
-  w->ctx.phase = AllClear;
-  w->ctx.score = 1000;
+  w->g.phase = AllClear;
+  w->g.score = 1000;
   w->g.vars.levelClearBonus = 5000000;
   w->g.vars.ballBonus = 3000000;
+  auto shown = [&] { return WrappingAdd(w->g.score, w->hud.moved); };
   uint32_t now = 100000;
   int frames = 0;
   // The heading fades in by 2 per frame: 128 frames to 255.
-  while (!(w->g.vars.bannerStage & 2)) {
+  while (!(w->hud.stage & 2)) {
     Layout(*w, now);
     now += 16;
     ++frames;
   }
   EXPECT_EQ(frames, 128);
   const uint32_t headingIn = now - 16;
-  EXPECT_EQ(w->g.vars.bannerStageStart, headingIn);
+  EXPECT_EQ(w->hud.stageStart, headingIn);
   // Nothing moves before 1200 ms have passed.
   while (now <= headingIn + 1200) {
     Layout(*w, now);
     now += 16;
   }
-  EXPECT_EQ(w->ctx.score, 1000);
+  EXPECT_EQ(shown(), 1000);
   int portions = 0;
   int32_t last = 0;
-  while (w->g.vars.levelClearBonus > 0) {
-    const int32_t before = w->ctx.score;
+  while (w->hud.levelBonusLeft > 0) {
+    const int32_t before = shown();
     Layout(*w, now);
-    last = w->ctx.score - before;
+    last = shown() - before;
     ++portions;
     now += 16;
   }
   EXPECT_EQ(portions, 405);
   EXPECT_EQ(last, 12216);
-  EXPECT_EQ(w->ctx.score, 1000 + 5000000);
+  EXPECT_EQ(shown(), 1000 + 5000000);
   // Then the ball bonus, and finally the click line; the stage ends at 255.
-  for (int i = 0; i < 2000 && w->g.vars.bannerStage < 255; ++i) {
+  for (int i = 0; i < 2000 && w->hud.stage < 255; ++i) {
     Layout(*w, now);
     now += 16;
   }
-  EXPECT_EQ(w->g.vars.bannerStage, 255);
-  EXPECT_EQ(w->ctx.score, 1000 + 8000000);
+  EXPECT_EQ(w->hud.stage, 255);
+  EXPECT_TRUE(w->hud.CountUpDone());
   const HudLayout l = Layout(*w, now);
+  EXPECT_NE(Find(l, "08001000"), nullptr);
   EXPECT_NE(Find(l, "CONGRATULATIONS !"), nullptr);
   EXPECT_NE(Find(l, "BALL BONUS"), nullptr);
   EXPECT_NE(Find(l, "[ Click to move ]"), nullptr);
+  // Only the picture counted: the rules' score is the one the game ends with.
+  EXPECT_EQ(w->g.score, 1000);
+  EXPECT_EQ(FinalScore(w->g), 1000 + 8000000);
 }
 
 TEST(Overlay, FpsAlwaysAndTheGapNoticeOnlyAfterADivergence) {
-  AppContext ctx{};
-  ctx.fps = 59.5;
+  GameState game{};
   HudLayout l;
-  LayoutOverlay(ctx, l);
+  LayoutOverlay(game, 59.5, l);
   ASSERT_NE(Find(l, "FPS:59.50"), nullptr);
   EXPECT_EQ(Find(l, "Replay Gapped!"), nullptr);
-  ctx.gapMarker = 99.0;
+  game.gapMarker = 99.0;
   HudLayout g;
-  LayoutOverlay(ctx, g);
+  LayoutOverlay(game, 59.5, g);
   ASSERT_NE(Find(g, "Replay Gapped!"), nullptr);
   EXPECT_EQ(Find(g, "Replay Gapped!")->colour, 0xFFFF0000u);
 }

@@ -1,5 +1,5 @@
 // The per-step input: bar, launch edges, recording rules, leaving clicks,
-// restart, camera, Alt+Enter and the playback substitution.
+// camera and the playback substitution.
 #include <cmath>
 #include <cstring>
 
@@ -14,36 +14,32 @@ KeyboardState Keys(std::initializer_list<int> down) {
   return k;
 }
 
-void FinishFadeIn(World& w) {
-  while (w.g.vars.clock.nextScene != kFadeIdle) w.Step();
-}
-
 TEST(Bar, FollowsTheMouseByAnEighthOfItsCountsWithinTheWalls) {
   auto w = MakeWorld();
   w->Step(80);
-  EXPECT_DOUBLE_EQ(w->ctx.bars[0].x, 10.0);
+  EXPECT_DOUBLE_EQ(w->g.bars[0].x, 10.0);
   w->Step(80);
-  EXPECT_DOUBLE_EQ(w->ctx.bars[0].x, 19.0);
+  EXPECT_DOUBLE_EQ(w->g.bars[0].x, 19.0);
   w->Step(-1000);
-  EXPECT_DOUBLE_EQ(w->ctx.bars[0].x, -19.0);
+  EXPECT_DOUBLE_EQ(w->g.bars[0].x, -19.0);
 }
 
 TEST(Launch, HeldButtonLaunchesOnceAndEachNewPressLaunchesTheNextBall) {
   auto w = MakeWorld();
   w->Step(0, true);  // still held from the title: no click
-  EXPECT_EQ(w->ctx.ballsLaunched, 0);
+  EXPECT_EQ(w->g.ballsLaunched, 0);
   w->Step(0, false);
   w->Step(0, true);
   w->Step(0, true);
-  EXPECT_EQ(w->ctx.ballsLaunched, 1);
-  const Ball& b = w->ctx.balls[0];
+  EXPECT_EQ(w->g.ballsLaunched, 1);
+  const Ball& b = w->g.balls[0];
   EXPECT_EQ(b.launched, 1);
   EXPECT_NEAR(std::atan2(b.vy, b.vx), kLaunchAngle, 1e-6);
   for (int i = 0; i < 5; ++i) {
     w->Step(0, false);
     w->Step(0, true);
   }
-  EXPECT_EQ(w->ctx.ballsLaunched, 3);  // the stock is three
+  EXPECT_EQ(w->g.ballsLaunched, 3);  // the stock is three
 }
 
 TEST(Recording, OnlyStepsWithMovementOrAHeldButtonAreRecorded) {
@@ -63,7 +59,7 @@ TEST(Recording, OnlyStepsWithMovementOrAHeldButtonAreRecorded) {
 TEST(Recording, FramesCarryDxButtonFrameAndTheScoreBeforeTheUpdate) {
   auto w = MakeWorld(Recording);
   w->Steps(3);
-  w->ctx.score = 777;
+  w->g.score = 777;
   w->Step(-300, true);
   const uint8_t* p = w->store.data() + kReplayHeaderArea;
   int16_t dx;
@@ -80,7 +76,7 @@ TEST(Recording, FramesCarryDxButtonFrameAndTheScoreBeforeTheUpdate) {
 
 TEST(Recording, NothingIsRecordedFromTheAllClearOn) {
   auto w = MakeWorld(Recording);
-  w->ctx.phase = AllClear;
+  w->g.phase = AllClear;
   w->Step(10, true);
   EXPECT_EQ(w->store.usedSize(), kReplayHeaderArea);
 }
@@ -88,14 +84,14 @@ TEST(Recording, NothingIsRecordedFromTheAllClearOn) {
 TEST(LeavingClick, GameOverClickGoesToTheRankingWithTheLevelAndFinishesTheReplay) {
   auto w = MakeWorld(Recording);
   w->store.calendarNow = [] { return std::time_t{1115802245}; };
-  w->ctx.phase = GameOver;
-  w->ctx.level = 2;
-  w->ctx.score = 1234567;
-  w->ctx.ballStock = 0;  // no revive
+  w->g.phase = GameOver;
+  w->g.level = 2;
+  w->g.score = 1234567;
+  w->g.ballStock = 0;  // no revive
   w->Step(0, false);
   w->Step(0, true);
   EXPECT_EQ(w->g.vars.clock.nextScene, Ranking);
-  EXPECT_EQ(w->ctx.reachedLevel, 2);
+  EXPECT_EQ(w->g.reachedLevel, 2);
   const std::tm local = LocalTime(1115802245);
   EXPECT_EQ(w->store.fileName(), ReplayFileName(1234567, local));
   EXPECT_EQ(w->store.fileName().size(), 28u);
@@ -107,61 +103,41 @@ TEST(LeavingClick, GameOverClickGoesToTheRankingWithTheLevelAndFinishesTheReplay
   EXPECT_STREQ(reinterpret_cast<const char*>(w->store.data()), "for Quadrel data.");
   // The fade has begun: further input is ignored.
   w->Step(500, false);
-  EXPECT_EQ(w->ctx.bars[0].x, 0.0);
+  EXPECT_EQ(w->g.bars[0].x, 0.0);
 }
 
 TEST(LeavingClick, AllClearClickCountsOnlyAfterThePresentation) {
   auto w = MakeWorld(Recording);
-  w->ctx.phase = AllClear;
+  w->g.phase = AllClear;
   w->Step(0, false);
   w->Step(0, true);
   EXPECT_LT(w->g.vars.clock.nextScene, 0);
-  w->g.vars.bannerStage = 255;
+  w->countUpDone = true;
   w->Step(0, false);
   w->Step(0, true);
   EXPECT_EQ(w->g.vars.clock.nextScene, Ranking);
-  EXPECT_EQ(w->ctx.reachedLevel, 5);
+  EXPECT_EQ(w->g.reachedLevel, 5);
 }
 
 TEST(LeavingClick, APlaybackAlwaysReturnsToTheTitle) {
   for (int32_t mode : {Playback, PlaybackEnded}) {
     auto w = MakeWorld();
-    w->ctx.replayMode = mode;
+    w->g.replayMode = mode;
     w->g.vars.nextFrame.frame = 1000000;  // nothing recorded comes up
-    w->ctx.phase = GameOver;
-    w->ctx.ballStock = 0;
-    GameInputWith(w->g, MouseState{}, KeyboardState{});
+    w->g.phase = GameOver;
+    w->g.ballStock = 0;
+    GameInput(w->g, StepInput{}, w->ev);
     // Only recorded clicks reach a playback: feed one.
+    StepInput click;
     if (mode == Playback) {
-      w->g.vars.nextFrame = InputFrame{0, 0x80, 0, w->ctx.frameNumber, w->ctx.score};
-      GameInputWith(w->g, MouseState{}, KeyboardState{});
+      w->g.vars.nextFrame = InputFrame{0, 0x80, 0, w->g.frameNumber, w->g.score};
     } else {
-      MouseState click{};
-      click.rgbButtons[0] = 0x80;
-      GameInputWith(w->g, click, KeyboardState{});
+      click.mouse.rgbButtons[0] = 0x80;
     }
+    GameInput(w->g, click, w->ev);
     EXPECT_EQ(w->g.vars.clock.nextScene, Title) << mode;
-    EXPECT_EQ(w->ctx.replayMode, Off) << mode;
+    EXPECT_EQ(w->g.replayMode, Off) << mode;
   }
-}
-
-TEST(Restart, BackspaceWaitsForTheFadeInThenRestartsOrLeavesThePlayback) {
-  auto w = MakeWorld(Recording);
-  const KeyboardState backspace = Keys({key::Backspace});
-  w->Step(0, false, &backspace);
-  EXPECT_LT(w->g.vars.clock.nextScene, 0);
-  FinishFadeIn(*w);
-  w->Step(0, false, &backspace);
-  EXPECT_EQ(w->g.vars.clock.nextScene, Game);
-  EXPECT_EQ(w->ctx.replayMode, Recording);
-
-  auto p = MakeWorld();
-  p->ctx.replayMode = Playback;
-  p->g.vars.nextFrame.frame = 1000000;
-  FinishFadeIn(*p);
-  p->Step(0, false, &backspace);
-  EXPECT_EQ(p->g.vars.clock.nextScene, Title);
-  EXPECT_EQ(p->ctx.replayMode, Off);
 }
 
 TEST(Camera, ArrowKeysTurnAndMoveTheEyeLeftAndNearerWinning) {
@@ -180,35 +156,6 @@ TEST(Camera, ArrowKeysTurnAndMoveTheEyeLeftAndNearerWinning) {
   const KeyboardState down = Keys({key::Down});
   for (int i = 0; i < 300; ++i) w->Step(0, false, &down);
   EXPECT_FLOAT_EQ(w->g.vars.cameraDistance, 200.0f);
-}
-
-struct CountingSwitch : DisplayModeSwitch {
-  int calls = 0;
-  void ChangeMode(AppContext&) override { ++calls; }
-};
-
-TEST(FullScreen, AltEnterSwitchesOncePerPress) {
-  auto w = MakeWorld();
-  CountingSwitch modes;
-  w->g.modeSwitch = &modes;
-  w->ctx.fullScreen = 1;
-  const KeyboardState altEnter = Keys({key::RightAlt, key::Enter});
-  const KeyboardState none{};
-  w->Step(0, false, &altEnter);  // held since the previous scene: no press
-  EXPECT_EQ(modes.calls, 0);
-  w->Step(0, false, &none);
-  for (int i = 0; i < 10; ++i) w->Step(0, false, &altEnter);
-  EXPECT_EQ(w->ctx.fullScreen, 0);
-  EXPECT_EQ(modes.calls, 1);
-  w->Step(0, false, &none);
-  const KeyboardState leftAltEnter = Keys({key::LeftAlt, key::Enter});
-  w->Step(0, false, &leftAltEnter);
-  EXPECT_EQ(w->ctx.fullScreen, 1);
-  EXPECT_EQ(modes.calls, 2);
-  const KeyboardState enter = Keys({key::Enter});
-  w->Step(0, false, &none);
-  w->Step(0, false, &enter);
-  EXPECT_EQ(modes.calls, 2);
 }
 
 }  // namespace

@@ -14,17 +14,17 @@ TEST(Walls, BallCrossingTheSideWallIsPutBackAndReversed) {
   b.vy = 0.3;
   b.vx = 0.4;  // |v| = 0.5
   b.x = 22.1;  // moves to 22.5
-  StepBalls(w->g);
+  StepBalls(w->g, w->ev);
   EXPECT_EQ(b.x, 22.0);
   EXPECT_LT(b.vx, 0.0);
   EXPECT_NEAR(b.vx, -0.4, 1e-12);
-  EXPECT_EQ(w->sound.hits, 1);
+  EXPECT_EQ(w->ev.hits, 1);
 
   Ball& left = w->Launch(-21.8, 30.0, -0.4, 0.3, 0.5);  // to -22.2
-  StepBalls(w->g);
+  StepBalls(w->g, w->ev);
   EXPECT_EQ(left.x, -22.0);
   EXPECT_GT(left.vx, 0.0);
-  EXPECT_EQ(w->sound.hits, 2);
+  EXPECT_EQ(w->ev.hits, 2);
 }
 
 TEST(Walls, BallExactlyOnTheWallLineIsNotReflected) {
@@ -32,54 +32,54 @@ TEST(Walls, BallExactlyOnTheWallLineIsNotReflected) {
   w->ClearField();
   Ball& b = w->Launch(21.5, 30.0, 0.5, 0.0, 0.5);  // lands on exactly 22.0
   b.vy = 0.0;
-  StepBalls(w->g);
+  StepBalls(w->g, w->ev);
   EXPECT_EQ(b.x, 22.0);
   EXPECT_GT(b.vx, 0.0);
-  EXPECT_EQ(w->sound.hits, 0);
+  EXPECT_EQ(w->ev.hits, 0);
 }
 
 TEST(Walls, CeilingClampsAndReverses) {
   auto w = MakeWorld();
   w->ClearField();
   Ball& b = w->Launch(0.0, 53.8, 0.0, 0.5, 0.5);
-  StepBalls(w->g);
+  StepBalls(w->g, w->ev);
   EXPECT_EQ(b.y, 54.0);
   EXPECT_LT(b.vy, 0.0);
-  EXPECT_EQ(w->sound.hits, 1);
+  EXPECT_EQ(w->ev.hits, 1);
 }
 
 TEST(Floor, LastBallLostEndsTheGameOnceAndStopsTheSound) {
   auto w = MakeWorld();
   w->ClearField();
-  w->ctx.phase = Playing;
-  w->ctx.ballStock = 1;
+  w->g.phase = Playing;
+  w->g.ballStock = 1;
   Ball& b = w->Launch(0.0, 1.2, 0.0, -0.5, 0.5);
-  StepBalls(w->g);
+  StepBalls(w->g, w->ev);
   EXPECT_EQ(b.lost, 1);
-  EXPECT_EQ(w->ctx.ballsLost, 1);
-  EXPECT_EQ(w->ctx.phase, GameOver);
-  EXPECT_EQ(w->sound.stops, 1);
+  EXPECT_EQ(w->g.ballsLost, 1);
+  EXPECT_EQ(w->g.phase, GameOver);
+  EXPECT_EQ(w->ev.stopSound, 1);
 }
 
 TEST(Floor, LosingEveryBallDuringAllClearIsNoGameOver) {
   auto w = MakeWorld();
   w->ClearField();
-  w->ctx.phase = AllClear;
-  w->ctx.ballStock = 1;
+  w->g.phase = AllClear;
+  w->g.ballStock = 1;
   w->Launch(0.0, 1.2, 0.0, -0.5, 0.5);
-  StepBalls(w->g);
-  EXPECT_EQ(w->ctx.phase, AllClear);
-  EXPECT_EQ(w->sound.stops, 0);
+  StepBalls(w->g, w->ev);
+  EXPECT_EQ(w->g.phase, AllClear);
+  EXPECT_EQ(w->ev.stopSound, 0);
 }
 
 TEST(BarReflection, OffCentreHitAddsATenthOfTheOffsetAndSpeedsUp) {
   auto w = MakeWorld();
   w->ClearField();
-  w->ctx.bars[0].x = 0.0;
+  w->g.bars[0].x = 0.0;
   // Comes straight down onto the bar top (y 5.0) 3.5 right of its centre.
   Ball& b = w->Launch(3.5, 6.0, 0.0, -0.5, 0.5);
-  StepBalls(w->g);
-  EXPECT_EQ(w->sound.bars, 1);
+  StepBalls(w->g, w->ev);
+  EXPECT_EQ(w->ev.bars, 1);
   EXPECT_DOUBLE_EQ(b.speed, 0.55);
   EXPECT_GT(b.vy, 0.0);
   // Before renormalisation the velocity was (0.35, 0.5).
@@ -90,10 +90,10 @@ TEST(BarReflection, OffCentreHitAddsATenthOfTheOffsetAndSpeedsUp) {
 TEST(BarReflection, BallRisingIntoTheBarStillLeavesUpwardAndSpeedStopsAtTheLevelCap) {
   auto w = MakeWorld();
   w->ClearField();
-  w->ctx.level = 2;  // cap 0.8
+  w->g.level = 2;  // cap 0.8
   Ball& b = w->Launch(-2.0, 4.2, 0.3, 0.1, 0.8);
-  StepBalls(w->g);
-  EXPECT_EQ(w->sound.bars, 1);
+  StepBalls(w->g, w->ev);
+  EXPECT_EQ(w->ev.bars, 1);
   EXPECT_GT(b.vy, 0.0);
   EXPECT_DOUBLE_EQ(b.speed, 0.8);
 }
@@ -103,7 +103,7 @@ TEST(SpeedRules, NearlyHorizontalVelocityKeepsAMinimumClimb) {
   w->ClearField();
   Ball& down = w->Launch(0.0, 30.0, 0.5, -0.05, 0.5);
   Ball& flat = w->Launch(5.0, 30.0, 0.5, 0.0, 0.5);
-  StepBalls(w->g);
+  StepBalls(w->g, w->ev);
   // vy became -0.2 (then the vector is rescaled), and a zero vy climbs.
   EXPECT_NEAR(down.vy / down.vx, -0.2 / 0.5, 1e-12);
   EXPECT_NEAR(flat.vy / flat.vx, 0.2 / 0.5, 1e-12);
@@ -178,69 +178,69 @@ TEST(Vectors, NormaliseAndQuarterTurns) {
 TEST(Juggling, TwoBallsInPlayForSixtyStepsAddTwelveHundred) {
   auto w = MakeWorld();
   w->ClearField();
-  w->ctx.phase = Playing;
+  w->g.phase = Playing;
   w->Launch(-10.0, 30.0, 0.3, 0.4, 0.5);
   w->Launch(10.0, 30.0, -0.3, 0.4, 0.5);
-  for (int i = 0; i < 60; ++i) GameUpdate(w->g);
-  EXPECT_EQ(w->ctx.score, 1200);
+  for (int i = 0; i < 60; ++i) GameUpdate(w->g, w->ev);
+  EXPECT_EQ(w->g.score, 1200);
 }
 
 TEST(Juggling, BlockHitWithThreeBallsInPlayScoresNineThousand) {
   auto w = MakeWorld();
-  w->ctx.phase = Playing;
+  w->g.phase = Playing;
   w->Launch(-10.0, 10.0, 0.0, 0.5, 0.5);
   w->Launch(10.0, 10.0, 0.0, 0.5, 0.5);
   // Under block 40 (row 4 at y 40, column 0 at x -20), touching next step.
   w->Launch(-20.0, 37.9, 0.0, 0.5, 0.5);
-  GameUpdate(w->g);
-  EXPECT_EQ(w->ctx.blocks[40].state, Struck);
-  EXPECT_EQ(w->ctx.score, 30 + 9000);
-  EXPECT_EQ(w->sound.hits, 1);
+  GameUpdate(w->g, w->ev);
+  EXPECT_EQ(w->g.blocks[40].state, Struck);
+  EXPECT_EQ(w->g.score, 30 + 9000);
+  EXPECT_EQ(w->ev.hits, 1);
 }
 
 TEST(Juggling, ScoreWrapsAsTwosComplement) {
   auto w = MakeWorld();
-  w->ctx.phase = Playing;
-  w->ctx.score = std::numeric_limits<int32_t>::max() - 5;
+  w->g.phase = Playing;
+  w->g.score = std::numeric_limits<int32_t>::max() - 5;
   w->Launch(-20.0, 37.9, 0.0, 0.5, 0.5);
-  GameUpdate(w->g);
-  EXPECT_EQ(w->ctx.score, static_cast<int32_t>(0x7FFFFFFAu + 1000u));
-  EXPECT_LT(w->ctx.score, 0);
+  GameUpdate(w->g, w->ev);
+  EXPECT_EQ(w->g.score, static_cast<int32_t>(0x7FFFFFFAu + 1000u));
+  EXPECT_LT(w->g.score, 0);
 }
 
 TEST(Blocks, StruckBlockFliesAwayCountsInItsSixtyFirstStepAndNoLongerDeflects) {
   auto w = MakeWorld();
-  w->ctx.phase = Playing;
+  w->g.phase = Playing;
   Ball& b = w->Launch(-20.0, 37.9, 0.0, 0.5, 0.5);
-  GameUpdate(w->g);  // the hit, and the first fly-away move
-  ASSERT_EQ(w->ctx.blocks[40].state, Struck);
-  EXPECT_EQ(w->ctx.blocks[40].z, 2.0);
-  for (int i = 2; i <= 60; ++i) GameUpdate(w->g);
-  EXPECT_EQ(w->ctx.blocksCleared, 0);
-  GameUpdate(w->g);
-  EXPECT_EQ(w->ctx.blocksCleared, 1);
-  EXPECT_EQ(w->ctx.blocks[40].alive, 0);
+  GameUpdate(w->g, w->ev);  // the hit, and the first fly-away move
+  ASSERT_EQ(w->g.blocks[40].state, Struck);
+  EXPECT_EQ(w->g.blocks[40].z, 2.0);
+  for (int i = 2; i <= 60; ++i) GameUpdate(w->g, w->ev);
+  EXPECT_EQ(w->g.blocksCleared, 0);
+  GameUpdate(w->g, w->ev);
+  EXPECT_EQ(w->g.blocksCleared, 1);
+  EXPECT_EQ(w->g.blocks[40].alive, 0);
   // A ball overlapping a struck block passes.
-  Block& other = w->ctx.blocks[41];
+  Block& other = w->g.blocks[41];
   other.state = Struck;
   b.x = other.x;
   b.y = other.y - 1.6;
   b.vx = 0.0;
   b.vy = 0.5;
-  const int hits = w->sound.hits;
-  StepBalls(w->g);
-  EXPECT_EQ(w->sound.hits, hits);
+  const int hits = w->ev.hits;
+  StepBalls(w->g, w->ev);
+  EXPECT_EQ(w->ev.hits, hits);
   EXPECT_GT(b.vy, 0.0);
 }
 
 TEST(Blocks, ABallHitsAtMostOneBarAndOneBlockPerStep) {
   auto w = MakeWorld();
-  w->ctx.phase = Playing;
+  w->g.phase = Playing;
   // Between blocks 40 and 41 (x -20 and -15.6), just below both.
   Ball& b = w->Launch(-17.8, 37.9, 0.0, 0.5, 0.5);
-  StepBalls(w->g);
-  EXPECT_EQ(w->ctx.blocks[40].state + w->ctx.blocks[41].state, Struck);
-  EXPECT_EQ(w->ctx.blocks[40].state, Struck);  // the lower index wins
+  StepBalls(w->g, w->ev);
+  EXPECT_EQ(w->g.blocks[40].state + w->g.blocks[41].state, Struck);
+  EXPECT_EQ(w->g.blocks[40].state, Struck);  // the lower index wins
   EXPECT_LT(b.vy, 0.0);
 }
 

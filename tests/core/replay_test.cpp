@@ -168,9 +168,9 @@ TEST_F(ReplayFiles, AppendStopsBeforeTheBufferFillsAndMarksTheStoreOverflowed) {
 // Enters the game scene in playback of replay/<name>.
 std::unique_ptr<World> PlayBack(const std::string& name) {
   auto w = std::make_unique<World>(Off);
-  w->ctx.replayMode = Playback;
-  std::snprintf(w->ctx.replayFileName, sizeof w->ctx.replayFileName, "%s", name.c_str());
-  EnterGameState(w->g);
+  w->g.replayMode = Playback;
+  const std::string path = "replay/" + name;
+  EnterGameState(w->g, &path);
   return w;
 }
 
@@ -180,24 +180,22 @@ TEST_F(ReplayFiles, PlaybackAppliesRecordedFramesMarksGapsAndSlowsOnTheRightButt
   img.Frame(-8, 0, 6, 999);  // a score the game won't have
   Write("p.rep", img.bytes);
   auto w = PlayBack("p.rep");
-  MouseState live{};
-  live.lX = 500;  // the live mouse is ignored
-  live.rgbButtons[1] = 0x80;
-  for (int f = 0; f < 3; ++f) {
-    SimulationStep(w->g, live, KeyboardState{});
-  }
-  EXPECT_DOUBLE_EQ(w->ctx.bars[0].x, 5.0);
+  StepInput live;
+  live.mouse.lX = 500;  // the live mouse is ignored
+  live.mouse.rgbButtons[1] = 0x80;
+  for (int f = 0; f < 3; ++f) w->Take(Step(w->g, live));
+  EXPECT_DOUBLE_EQ(w->g.bars[0].x, 5.0);
   EXPECT_EQ(w->g.vars.clock.stepLength, 1000.0 / 30.0);
-  EXPECT_EQ(w->ctx.gapMarker, 0.0);
-  EXPECT_EQ(w->ctx.replayMode, Playback);
+  EXPECT_EQ(w->g.gapMarker, 0.0);
+  EXPECT_EQ(w->g.replayMode, Playback);
   w->Steps(4);
-  EXPECT_DOUBLE_EQ(w->ctx.bars[0].x, 4.0);
-  EXPECT_EQ(w->ctx.gapMarker, 99.0);
-  EXPECT_EQ(w->ctx.replayMode, PlaybackEnded);
+  EXPECT_DOUBLE_EQ(w->g.bars[0].x, 4.0);
+  EXPECT_EQ(w->g.gapMarker, 99.0);
+  EXPECT_EQ(w->g.replayMode, PlaybackEnded);
   EXPECT_EQ(w->g.vars.clock.stepLength, 1000.0 / 60.0);
   // After the end the live mouse drives the bar again.
   w->Step(8);
-  EXPECT_DOUBLE_EQ(w->ctx.bars[0].x, 5.0);
+  EXPECT_DOUBLE_EQ(w->g.bars[0].x, 5.0);
 }
 
 TEST_F(ReplayFiles, AHeaderPromisingMoreFramesThanTheFileHoldsEndsWithTheData) {
@@ -206,8 +204,8 @@ TEST_F(ReplayFiles, AHeaderPromisingMoreFramesThanTheFileHoldsEndsWithTheData) {
   Write("liar.rep", img.bytes);
   auto w = PlayBack("liar.rep");
   w->Steps(3);
-  EXPECT_EQ(w->ctx.replayMode, PlaybackEnded);
-  EXPECT_DOUBLE_EQ(w->ctx.bars[0].x, 1.0);
+  EXPECT_EQ(w->g.replayMode, PlaybackEnded);
+  EXPECT_DOUBLE_EQ(w->g.bars[0].x, 1.0);
 }
 
 TEST_F(ReplayFiles, ARecordingWithoutFramesEndsItsPlaybackAtFrameZero) {
@@ -215,8 +213,8 @@ TEST_F(ReplayFiles, ARecordingWithoutFramesEndsItsPlaybackAtFrameZero) {
   Write("empty.rep", img.bytes);
   auto w = PlayBack("empty.rep");
   w->Step();
-  EXPECT_EQ(w->ctx.replayMode, PlaybackEnded);
-  EXPECT_EQ(w->ctx.gapMarker, 0.0);
+  EXPECT_EQ(w->g.replayMode, PlaybackEnded);
+  EXPECT_EQ(w->g.gapMarker, 0.0);
 }
 
 // A scripted player: sweeps the bar, launches whenever it can, and clicks
@@ -225,7 +223,7 @@ void PlayScriptedGame(World& w) {
   int step = 0;
   while (w.g.vars.clock.nextScene < 0 && step < 100000) {
     const int dx = static_cast<int>(40.0 * std::sin(step * 0.05) + 13.0 * std::cos(step * 0.31));
-    const bool button = step % 90 < 3 || (w.ctx.phase == GameOver && step % 200 < 10);
+    const bool button = step % 90 < 3 || (w.g.phase == GameOver && step % 200 < 10);
     w.Step(step % 7 == 0 ? 0 : dx, button);
     ++step;
   }
@@ -233,7 +231,7 @@ void PlayScriptedGame(World& w) {
 
 TEST_F(ReplayFiles, ARecordedGamePlaysBackWithoutAGapAndAnEditedScoreIsFound) {
   auto w = MakeWorld(Recording);
-  w->rng.Seed(20051111);
+  w->g.gameRandom.Seed(20051111);
   w->store.calendarNow = [] { return std::time_t{1115802245}; };
   PlayScriptedGame(*w);
   ASSERT_EQ(w->g.vars.clock.nextScene, Ranking);
@@ -245,14 +243,14 @@ TEST_F(ReplayFiles, ARecordedGamePlaysBackWithoutAGapAndAnEditedScoreIsFound) {
 
   const ReplayCheck check = CheckReplay(path);
   EXPECT_EQ(check.outcome, ReplayCheck::Outcome::Ok) << FormatCheck(path, check);
-  EXPECT_EQ(check.score, w->ctx.score);
+  EXPECT_EQ(check.score, w->g.score);
   EXPECT_GT(check.frames, 100);
 
   // The game's own playback agrees at every frame.
   auto p = PlayBack(name);
-  while (p->ctx.replayMode == Playback) p->Step();
-  EXPECT_EQ(p->ctx.gapMarker, 0.0);
-  EXPECT_EQ(p->ctx.score, w->ctx.score);
+  while (p->g.replayMode == Playback) p->Step();
+  EXPECT_EQ(p->g.gapMarker, 0.0);
+  EXPECT_EQ(p->g.score, w->g.score);
 
   // Change the score of the 50th frame.
   std::vector<uint8_t> bytes(fs::file_size(path));

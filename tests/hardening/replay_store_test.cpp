@@ -42,7 +42,7 @@ TEST_F(FullStore, AGameThatFillsTheStoreGoesOnAndItsReplayIsNeverSaved) {
   EXPECT_EQ(w->store.usedSize(), kReplayHeaderArea + 107999u * kInputFrameSize);
   EXPECT_EQ(sink.quit, -1);    // nothing asked the program to end
   EXPECT_EQ(sink.shown, 0);    // and no box interrupts the game
-  EXPECT_EQ(w->ctx.frameNumber, 108600);
+  EXPECT_EQ(w->g.frameNumber, 108600);
   // One warning line, not one per step.
   EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), 1) << warnings;
   EXPECT_NE(warnings.find("replay store is full (107999 frames)"), std::string::npos) << warnings;

@@ -52,13 +52,15 @@ class MouseGame : public ::testing::Test {
     ASSERT_EQ(io::InitInput(window_), io::kOk);
     system_ = std::make_unique<app::SdlWindowSystem>(window_);
     services_ = std::make_unique<SceneServices>(SceneServices{graphics_, input_, clock_, *system_});
+    game_.replay = &store_;
+    game_.gameRandom.Seed(3);
     GameReset(game_);
     scene_ = std::make_unique<GameSceneTick>(*services_, game_, sound_, [] { return 0; });
     graphics_.InitDirect3D(0);
     ctx_.fullScreen = 0;
     ctx_.replayMode = Recording;
     ASSERT_EQ(scene_->Initialise(ctx_), 0);
-    while (ctx_.phase == LevelIntro) Step();
+    while (game_.phase == LevelIntro) Step();
   }
   void TearDown() override {
     scene_.reset();
@@ -101,10 +103,10 @@ class MouseGame : public ::testing::Test {
   }
   // The mouse moved by dx, then one step: how far the bar went.
   double MoveAndStep(int dx) {
-    const double before = ctx_.bars[0].x;
+    const double before = game_.bars[0].x;
     Move(dx);
     Step();
-    return ctx_.bars[0].x - before;
+    return game_.bars[0].x - before;
   }
   // Full screen as Alt+Enter makes it: hidden cursor, the mouse relative.
   void GoFullScreen() {
@@ -129,8 +131,7 @@ class MouseGame : public ::testing::Test {
   std::unique_ptr<SceneServices> services_;
   AppContext ctx_{};
   ReplayStore store_;
-  Random rng_{3};
-  GameScene game_{ctx_, store_, rng_};
+  GameState game_{};
   NoSound sound_;
   std::unique_ptr<GameSceneTick> scene_;
 };

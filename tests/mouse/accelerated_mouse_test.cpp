@@ -39,7 +39,7 @@ TEST_F(AcceleratedMouse, SameHandMovementSameBarDistanceInAWindowAndInFullScreen
   Xdotool("mousemove_relative -- 1 0");
   Xdotool("mousemove_relative -- -1 0");
   for (int i = 0; i < 3; ++i) Step();
-  ctx_.bars[0].x = 0;  // the jump there is not a hand's movement
+  game_.bars[0].x = 0;  // the jump there is not a hand's movement
   const int start = Display().PointerX();
   ASSERT_EQ(start, left - 60);
   std::vector<double> window;
@@ -61,10 +61,10 @@ TEST_F(AcceleratedMouse, SameHandMovementSameBarDistanceInAWindowAndInFullScreen
   }
   for (int i = 0; i < 8; ++i) EXPECT_DOUBLE_EQ(MoveAndStep(-6), -window[0]) << "step " << i;
   // Unaccelerated motion of the same size (XTest's) counts as much.
-  const double before = ctx_.bars[0].x;
+  const double before = game_.bars[0].x;
   Xdotool("mousemove_relative -- 6 0");
   Step();
-  EXPECT_DOUBLE_EQ(ctx_.bars[0].x - before, window[0]);
+  EXPECT_DOUBLE_EQ(game_.bars[0].x - before, window[0]);
 
   GoFullScreen();
   if (HasFatalFailure()) return;

@@ -39,7 +39,7 @@ TEST_F(BarFollowsMouse, OutsideTheWindowBackInsideAndInFullScreenAlike) {
   Xdotool("mousemove_relative -- 1 0");
   Xdotool("mousemove_relative -- -1 0");
   for (int i = 0; i < 3; ++i) Step();
-  ctx_.bars[0].x = 0;  // the jump there is not a hand's movement
+  game_.bars[0].x = 0;  // the jump there is not a hand's movement
   std::vector<double> window;
   std::vector<int> pointer;
   for (int i = 0; i < 8; ++i) {

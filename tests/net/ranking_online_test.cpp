@@ -230,7 +230,7 @@ TEST_F(InFreshFolder, ATricklingServerStopsNeitherTheFramesNorTheClose) {
   visit->AnswerYes();
   ASSERT_TRUE(visit->scene.sending());
   RealTimeWindow window(visit->rig.clock);
-  app::Shell shell(visit->ctx, window, visit->rig.clock, {nullptr, nullptr, &visit->scene, nullptr});
+  app::Shell shell(visit->ctx, window, visit->rig.clock, {&visit->scene});
   const Clock::time_point start = Clock::now();
   while (Clock::now() - start < std::chrono::seconds(1)) ASSERT_TRUE(shell.Pass());
   // About 60 frames a second, each with the quiet notice where the answer will show.

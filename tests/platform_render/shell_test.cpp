@@ -54,7 +54,7 @@ class TimedScene final : public Scene {
  public:
   TimedScene(FakeClock& clock, uint32_t updateMs, uint32_t drawMs)
       : clock_(clock), updateMs_(updateMs), drawMs_(drawMs) {}
-  SceneId Id() const override { return Title; }
+  SceneId Id() const override { return SceneId::Title; }
   FixedStepClock& Clock() override { return fixed_; }
   int32_t Initialise(AppContext&) override {
     ++initialised;
@@ -89,7 +89,7 @@ struct Loop {
   FakeClock clock;
   FakeWindow window;
   TimedScene scene;
-  Shell shell{ctx, window, clock, {&scene, &scene, &scene, &scene}};
+  Shell shell{ctx, window, clock, {&scene}};
 };
 
 TEST(FrameLoop, AThirtyFpsMachineDrawsEverySecondStep) {
@@ -205,6 +205,20 @@ TEST(FrameLoop, AFatalReportEndsTheLoopWithOneThroughTheInstalledSink) {
   SetMessageSink(previous);
 }
 
+TEST(FrameLoop, ASceneIdWithNoSceneEndsTheLoopWithOneAndAMessage) {
+  CountingSink outer;
+  MessageSink* previous = SetMessageSink(&outer);
+  {
+    Loop loop(0, 0);
+    loop.ctx.scene = SceneNumber(SceneId::Ranking);  // only the title is registered
+    EXPECT_FALSE(loop.shell.Pass());
+    EXPECT_EQ(loop.shell.ExitCode(), 1);
+    EXPECT_EQ(loop.scene.initialised, 0);
+  }
+  EXPECT_EQ(outer.captions, "Debug;");
+  SetMessageSink(previous);
+}
+
 // ------------------------------------------------------------ framed scenes
 
 // A scene on the shared frame: loads its states, a font and its background,
@@ -243,15 +257,15 @@ class CaptionScene final : public FramedScene {
       ChangeMode(ctx);
     }
     modeKeysDown_ = window_.altEnter;
-    if (returnsToTitle_ && window_.button && !buttonDown_) Leave(Title);
+    if (returnsToTitle_ && window_.button && !buttonDown_) Leave(SceneId::Title);
     buttonDown_ = window_.button;
   }
   void Update(AppContext&) override {
     if (returnsToTitle_ && idleSteps_ > 0 && ++stepsShown_ == idleSteps_ && clock_.nextScene < 0)
-      Leave(Title);
+      Leave(SceneId::Title);
     AdvanceFade(clock_);
   }
-  void Leave(SceneId next) { clock_.nextScene = next; }
+  void Leave(SceneId next) { clock_.nextScene = SceneNumber(next); }
   void ReturnToTitle(int32_t idleSteps) {
     returnsToTitle_ = true;
     idleSteps_ = idleSteps;
@@ -292,10 +306,10 @@ class CaptionScene final : public FramedScene {
 struct SceneLoop {
   SceneLoop()
       : window(clock),
-        title(Title, g, window, true, 0xFF000000u, "./texture/title.dds"),
-        game(Game, g, window, false, 0xFF000096u, "./texture/back.dds"),
-        ranking(Ranking, g, window, false, 0xFF3264C8u, "./texture/ranking.dds"),
-        select(ReplaySelect, g, window, false, 0xFF000000u, "./texture/select.dds") {
+        title(SceneId::Title, g, window, true, 0xFF000000u, "./texture/title.dds"),
+        game(SceneId::Game, g, window, false, 0xFF000096u, "./texture/back.dds"),
+        ranking(SceneId::Ranking, g, window, false, 0xFF3264C8u, "./texture/ranking.dds"),
+        select(SceneId::ReplaySelect, g, window, false, 0xFF000000u, "./texture/select.dds") {
     ctx.fullScreen = 1;
     ctx.windowWidth = 640;
     ctx.windowHeight = 480;
@@ -320,9 +334,9 @@ TEST(FramedScenes, TheTitleCreatesTheDeviceAndTheHandOverSwitchesScenes) {
   EXPECT_EQ(s.g.State().clearColour, 0xFF000000u);
   s.Steps(40);  // fade-in over
   EXPECT_EQ(s.title.Clock().nextScene, kFadeIdle);
-  s.title.Leave(Game);
+  s.title.Leave(SceneId::Game);
   s.Steps(40);
-  EXPECT_EQ(s.ctx.scene, Game);
+  EXPECT_EQ(s.ctx.scene, SceneNumber(SceneId::Game));
   EXPECT_FALSE(s.title.Loaded());
   EXPECT_TRUE(s.game.Loaded());
   EXPECT_EQ(s.g.State().clearColour, 0xFF000096u);
@@ -370,23 +384,23 @@ TEST(FramedScenes, ScenesLeadBackToTheTitleOnAClickOrAfterTheirIdleSteps) {
   s.ranking.ReturnToTitle(900);
   s.select.ReturnToTitle(0);
   s.Steps(40);
-  s.title.Leave(Ranking);
+  s.title.Leave(SceneId::Ranking);
   s.Steps(40);
-  ASSERT_EQ(s.ctx.scene, Ranking);
+  ASSERT_EQ(s.ctx.scene, SceneNumber(SceneId::Ranking));
   s.Steps(600);  // about 720 steps
-  EXPECT_EQ(s.ctx.scene, Ranking);
+  EXPECT_EQ(s.ctx.scene, SceneNumber(SceneId::Ranking));
   s.Steps(300);
-  EXPECT_EQ(s.ctx.scene, Title);
+  EXPECT_EQ(s.ctx.scene, SceneNumber(SceneId::Title));
   s.Steps(40);
-  s.title.Leave(ReplaySelect);
+  s.title.Leave(SceneId::ReplaySelect);
   s.window.button = true;  // held while entering: no click
   s.Steps(80);
-  ASSERT_EQ(s.ctx.scene, ReplaySelect);
+  ASSERT_EQ(s.ctx.scene, SceneNumber(SceneId::ReplaySelect));
   s.window.button = false;
   s.Steps(1);
   s.window.button = true;
   s.Steps(40);
-  EXPECT_EQ(s.ctx.scene, Title);
+  EXPECT_EQ(s.ctx.scene, SceneNumber(SceneId::Title));
 }
 
 TEST(SingleInstance, ASecondHolderIsRefusedUntilTheFirstLetsGo) {

@@ -52,8 +52,7 @@ struct SceneRig {
   SceneServices services{graphics, input, clock, window};
   AppContext ctx{};
   ReplayStore store;
-  Random rng{1};
-  GameScene game{ctx, store, rng};
+  GameState game{};
   SoundLog sound;
   int soundLoads = 0;
   GameSceneTick gameScene{services, game, sound, [this] {
@@ -64,6 +63,8 @@ struct SceneRig {
 
   SceneRig() {
     services.quit = [this](int code) { quitCode = code; };
+    game.replay = &store;
+    game.gameRandom.Seed(1);
     GameReset(game);
     ctx.fullScreen = 1;
     graphics.InitDirect3D(1);

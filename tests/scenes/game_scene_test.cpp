@@ -1,8 +1,11 @@
 // The game scene on headless services: entry, the order of one frame's draw
-// calls, notices over the fade, blinking option bars, the hand-over, and
-// recorded games played on the scene to their end.
+// calls, notices over the fade, blinking option bars, the hand-over, the
+// scene's own keys, drawing apart from the rules, and recorded games played
+// on the scene to their end.
 #include <filesystem>
+#include <cstring>
 #include <fstream>
+#include <vector>
 
 #include "SceneRig.hpp"
 #include "base/Diagnostics.hpp"
@@ -32,7 +35,7 @@ TEST(GameSceneEntry, LoadsSoundsOnceModelsFontsAndStartsTheMusic) {
     EXPECT_GT(at, previous) << file;
     previous = at;
   }
-  EXPECT_EQ(rig.ctx.phase, LevelIntro);
+  EXPECT_EQ(rig.game.phase, LevelIntro);
   EXPECT_EQ(rig.game.vars.clock.fadeAlpha, 254);
 }
 
@@ -58,14 +61,14 @@ TEST(GameSceneEntry, AMissingModelIsAFatalReport) {
 TEST(GameSceneFrame, DrawsFieldThenTextsThenFadeThenOverlayInOrder) {
   SceneRig rig;
   ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
-  rig.ctx.bars[0].x = 3.0;
-  rig.ctx.balls[0].launched = 1;
-  rig.ctx.balls[0].x = 1.0;
-  rig.ctx.balls[0].y = 10.0;
-  rig.ctx.balls[0].scale = 1.0;
-  rig.ctx.ballsLaunched = 1;
-  rig.ctx.ballStock = 3;
-  SpawnItem(rig.ctx, 5.0, 20.0, OptionItem);
+  rig.game.bars[0].x = 3.0;
+  rig.game.balls[0].launched = 1;
+  rig.game.balls[0].x = 1.0;
+  rig.game.balls[0].y = 10.0;
+  rig.game.balls[0].scale = 1.0;
+  rig.game.ballsLaunched = 1;
+  rig.game.ballStock = 3;
+  SpawnItem(rig.game, 5.0, 20.0, OptionItem);
   rig.StartLog();
   rig.gameScene.Draw(rig.ctx);
   const std::vector<std::string> expected = {
@@ -108,7 +111,7 @@ TEST(GameSceneFrame, DrawsFieldThenTextsThenFadeThenOverlayInOrder) {
 TEST(GameSceneFrame, ReplayGappedStaysVisibleOverTheFade) {
   SceneRig rig;
   ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
-  rig.ctx.gapMarker = 99.0;
+  rig.game.gapMarker = 99.0;
   rig.game.vars.clock.nextScene = Title;
   rig.game.vars.clock.fadeAlpha = 200;
   rig.StartLog();
@@ -122,7 +125,7 @@ TEST(GameSceneFrame, ReplayGappedStaysVisibleOverTheFade) {
 TEST(GameSceneFrame, OptionBarsAreBlendedAndBlinkInTheirLastSteps) {
   SceneRig rig;
   ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
-  Bar& option = rig.ctx.bars[1];
+  Bar& option = rig.game.bars[1];
   option.active = 1;
   option.scale = 1.0;
   option.x = -7.0;
@@ -145,14 +148,13 @@ TEST(GameSceneFrame, OptionBarsAreBlendedAndBlinkInTheirLastSteps) {
 TEST(GameSceneFrame, ACompletedFadeResetsTheGameStopsTheSoundAndSwitches) {
   SceneRig rig;
   ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
-  rig.ctx.ballsLaunched = 2;
+  rig.game.ballsLaunched = 2;
   rig.game.vars.clock.nextScene = Ranking;
   rig.game.vars.clock.fadeAlpha = 255;
   rig.gameScene.Draw(rig.ctx);
   EXPECT_EQ(rig.ctx.scene, Ranking);
   EXPECT_EQ(rig.sound.stops, 1);
-  EXPECT_EQ(rig.ctx.ballsLaunched, 0);
-  EXPECT_EQ(rig.game.vars.gameSceneLoaded, 0);
+  EXPECT_EQ(rig.game.ballsLaunched, 0);
 }
 
 TEST(GameSceneFrame, ADeviceThatMustBeResetReloadsAndSkipsTheFrame) {
@@ -165,6 +167,81 @@ TEST(GameSceneFrame, ADeviceThatMustBeResetReloadsAndSkipsTheFrame) {
   EXPECT_EQ(rig.Find("EndFrame()"), -1);
   EXPECT_EQ(rig.graphics.MeshCount(), kGameModelCount);
   EXPECT_EQ(rig.graphics.FontCount(), 2);
+}
+
+void HoldKeys(SceneRig& rig, std::initializer_list<int> down) {
+  rig.input.keys = KeyboardState{};
+  for (int code : down) rig.input.keys.keys[code] = 0x80;
+  rig.GameFrame();
+}
+
+TEST(GameSceneKeys, AltEnterSwitchesOncePerPress) {
+  SceneRig rig;
+  ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
+  HoldKeys(rig, {key::RightAlt, key::Enter});  // held since the previous scene: no press
+  EXPECT_EQ(rig.ctx.fullScreen, 1);
+  HoldKeys(rig, {});
+  for (int i = 0; i < 9; ++i) HoldKeys(rig, {key::RightAlt, key::Enter});
+  EXPECT_EQ(rig.ctx.fullScreen, 0);
+  HoldKeys(rig, {});
+  HoldKeys(rig, {key::LeftAlt, key::Enter});
+  EXPECT_EQ(rig.ctx.fullScreen, 1);
+  HoldKeys(rig, {});
+  HoldKeys(rig, {key::Enter});
+  EXPECT_EQ(rig.ctx.fullScreen, 1);
+}
+
+TEST(GameSceneKeys, BackspaceWaitsForTheFadeInThenRestartsOrLeavesThePlayback) {
+  for (int32_t mode : {Recording, Playback}) {
+    SceneRig rig;
+    rig.ctx.replayMode = Recording;
+    ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
+    rig.game.replayMode = rig.ctx.replayMode = mode;
+    rig.game.vars.nextFrame.frame = 1000000;  // nothing recorded comes up
+    HoldKeys(rig, {key::Backspace});
+    EXPECT_LT(rig.game.vars.clock.nextScene, 0);
+    while (rig.game.vars.clock.fadeAlpha != 0) HoldKeys(rig, {});
+    HoldKeys(rig, {key::Backspace});
+    EXPECT_EQ(rig.game.vars.clock.nextScene, mode == Recording ? Game : Title);
+    EXPECT_EQ(rig.ctx.replayMode, mode == Recording ? Recording : Off);
+  }
+}
+
+// A live game played with the same hand: drawing frames between the steps
+// (the juggling shake, the banners) changes nothing the rules compute, not
+// even where the items go.
+TEST(GameSceneFrame, DrawnFramesBetweenStepsChangeNothingTheGameComputes) {
+  ReplayStore golden;
+  ASSERT_EQ(golden.LoadReplayPath(fs::path(QUADREL_GOLDEN_DIR) / "05162450_20050514_111847.rep"),
+            ReplayReadStatus::Ok);
+  std::vector<InputFrame> hand;
+  for (InputFrame f{}; golden.ReadInputFrame(f) && f.frame < 600;) hand.push_back(f);
+  auto play = [&](int draws, std::vector<uint8_t>& recorded) {
+    SceneRig rig;
+    rig.ctx.replayMode = Recording;
+    EXPECT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
+    size_t next = 0;
+    for (int frame = 0; frame < 600; ++frame) {
+      rig.input.mouse = MouseState{};
+      if (next < hand.size() && hand[next].frame == frame) {
+        rig.input.mouse.lX = hand[next].dx;
+        rig.input.mouse.rgbButtons[0] = hand[next++].button;
+      }
+      rig.gameScene.StepInput(rig.ctx);
+      rig.gameScene.Update(rig.ctx);
+      for (int d = 0; d < draws; ++d) rig.gameScene.Draw(rig.ctx);
+      rig.clock.Advance(16);
+    }
+    recorded.assign(rig.store.data(), rig.store.data() + rig.store.usedSize());
+    std::vector<uint8_t> state(sizeof rig.game);
+    std::memcpy(state.data(), &rig.game, sizeof rig.game);
+    return state;
+  };
+  std::vector<uint8_t> undrawn, drawn;
+  const std::vector<uint8_t> state = play(0, undrawn);
+  EXPECT_EQ(play(3, drawn), state);
+  EXPECT_EQ(drawn, undrawn);
+  EXPECT_GT(undrawn.size(), kReplayHeaderArea);
 }
 
 // Plays a golden replay on the game scene from the replay folder of a fresh
@@ -190,19 +267,19 @@ class GoldenOnScene : public ::testing::Test {
     ASSERT_EQ(CheckReplay((dir_ / "replay" / name).string(), &trace).outcome, ReplayCheck::Outcome::Ok);
     rig.ctx.scene = Game;
     rig.ctx.replayMode = Playback;
-    std::snprintf(rig.ctx.replayFileName, sizeof rig.ctx.replayFileName, "%s", name.c_str());
+    rig.services.replayToPlay = ReplayChoice{name};
     ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
     size_t next = 0;
     int guard = 0;
     while (rig.ctx.replayMode == Playback && guard++ < 200000) {
-      if (next < trace.size() && trace[next].frame == rig.ctx.frameNumber) {
-        ASSERT_EQ(rig.ctx.score, trace[next].score) << "frame " << rig.ctx.frameNumber;
+      if (next < trace.size() && trace[next].frame == rig.game.frameNumber) {
+        ASSERT_EQ(rig.game.score, trace[next].score) << "frame " << rig.game.frameNumber;
         ++next;
       }
       rig.GameFrame();
     }
     EXPECT_EQ(next, trace.size());
-    EXPECT_NE(rig.ctx.gapMarker, 99.0);
+    EXPECT_NE(rig.game.gapMarker, 99.0);
   }
   fs::path previous_, dir_;
 };
@@ -219,19 +296,37 @@ TEST_F(GoldenOnScene, ALostGamePlaysToItsRecordedClickAndReturnsToTheTitle) {
   EXPECT_EQ(rig.ctx.scene, Title);
 }
 
+TEST_F(GoldenOnScene, TheStartupReplayIsHandedByItsFullPathAndTakenOnce) {
+  const std::string name = "00109920_20050512_090421.rep";
+  // Outside the replay folder, and longer than any fixed name buffer.
+  const fs::path elsewhere = dir_ / std::string(240, 'd') / name;
+  fs::create_directories(elsewhere.parent_path());
+  ASSERT_GT(elsewhere.string().size(), 260u);
+  fs::copy_file(fs::path(QUADREL_GOLDEN_DIR) / name, elsewhere);
+  SceneRig rig;
+  rig.services.startupReplay = elsewhere.string();
+  ASSERT_EQ(rig.title.Initialise(rig.ctx), 0);
+  EXPECT_EQ(rig.title.Clock().nextScene, Game);
+  EXPECT_EQ(rig.ctx.replayMode, Playback);
+  ASSERT_EQ(rig.gameScene.Initialise(rig.ctx), 0);
+  EXPECT_EQ(rig.store.lastReadStatus(), ReplayReadStatus::Ok);
+  EXPECT_EQ(rig.store.storedSize(), fs::file_size(elsewhere));
+  EXPECT_FALSE(rig.services.replayToPlay);
+}
+
 TEST_F(GoldenOnScene, AnAllClearGameEndsItsPlaybackThenTheViewersClickLeaves) {
   SceneRig rig;
   Play(rig, "77600680_20050517_143926.rep");
   EXPECT_EQ(rig.ctx.replayMode, PlaybackEnded);
-  while (rig.ctx.phase != AllClear) rig.GameFrame();
+  while (rig.game.phase != AllClear) rig.GameFrame();
   // The presentation runs on the clock; a click counts once it has finished.
-  while (rig.game.vars.bannerStage <= 128) rig.GameFrame();
-  EXPECT_EQ(rig.ctx.score, 77600680);
+  while (!rig.gameScene.hud().CountUpDone()) rig.GameFrame();
   rig.input.Button(true);
   rig.GameFrame();
+  EXPECT_EQ(rig.ctx.score, 77600680);
   EXPECT_EQ(rig.game.vars.clock.nextScene, Title);
   EXPECT_EQ(rig.ctx.replayMode, Off);
-  EXPECT_EQ(rig.ctx.gapMarker, 0.0);
+  EXPECT_EQ(rig.game.gapMarker, 0.0);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstddef>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -61,8 +62,7 @@ struct Rig {
   SceneServices services{graphics, input, clock, window};
   AppContext ctx{};
   ReplayStore store;
-  Random rng{1};
-  GameScene game{ctx, store, rng};
+  GameState game{};
   Sound sound;
   std::vector<PlayerSettings> saved;
   GameSceneTick scene{services, game, sound, [] { return 0; }};
@@ -70,6 +70,8 @@ struct Rig {
   explicit Rig(int32_t mode = Recording) {
     services.saveSettings = [this](const PlayerSettings& s) { saved.push_back(s); };
     store.calendarNow = [] { return std::time_t{1796659200}; };
+    game.replay = &store;
+    game.gameRandom.Seed(1);
     GameReset(game);
     ctx.fullScreen = 1;
     ctx.scene = Game;
@@ -95,7 +97,7 @@ struct Rig {
   }
   void Enter() {
     ASSERT_EQ(scene.Initialise(ctx), 0);
-    while (ctx.phase == LevelIntro) Tick();
+    while (game.phase == LevelIntro) Tick();
   }
   void Launch() {
     input.mouse.rgbButtons[0] = 0x80;
@@ -118,12 +120,11 @@ struct Rig {
 
 // Everything a step could change, to compare before and after a pause.
 std::vector<uint8_t> Snapshot(const Rig& r) {
-  AppContext copy;
-  std::memcpy(&copy, &r.ctx, sizeof copy);
-  copy.now = copy.secondBase = copy.drawnThisSecond = 0;  // the loop's clock runs on
-  copy.fps = 0;
-  std::vector<uint8_t> out(sizeof copy);
-  std::memcpy(out.data(), &copy, sizeof copy);
+  std::vector<uint8_t> out(sizeof r.game);
+  std::memcpy(out.data(), &r.game, sizeof r.game);
+  // The loop's step count runs on.
+  const size_t clock = offsetof(GameState, vars) + offsetof(GameVars, clock);
+  std::memset(out.data() + clock, 0, sizeof(FixedStepClock));
   return out;
 }
 
@@ -132,11 +133,11 @@ TEST(Pause, PHoldsEveryStepAndResumesWhereItStopped) {
   r.Enter();
   r.Launch();
   for (int i = 0; i < 30; ++i) r.Tick();
-  ASSERT_EQ(r.ctx.BallsInPlay(), 1);
+  ASSERT_EQ(r.game.BallsInPlay(), 1);
   r.Tap(playerKey::P);
   ASSERT_TRUE(r.scene.pause().Paused());
-  const int32_t frame = r.ctx.frameNumber;
-  const double ballY = r.ctx.balls[0].y;
+  const int32_t frame = r.game.frameNumber;
+  const double ballY = r.game.balls[0].y;
   const std::vector<uint8_t> before = Snapshot(r);
   const size_t recorded = r.store.usedSize();
   EXPECT_TRUE(r.window.visible);  // the cursor is free
@@ -144,15 +145,15 @@ TEST(Pause, PHoldsEveryStepAndResumesWhereItStopped) {
   for (int i = 0; i < 200; ++i) r.Tick();  // over three seconds of the loop
   r.Tap(playerKey::P);
   EXPECT_FALSE(r.scene.pause().Paused());
-  EXPECT_EQ(r.ctx.frameNumber, frame);
-  EXPECT_EQ(r.ctx.balls[0].y, ballY);
+  EXPECT_EQ(r.game.frameNumber, frame);
+  EXPECT_EQ(r.game.balls[0].y, ballY);
   EXPECT_EQ(Snapshot(r), before);
   EXPECT_EQ(r.store.usedSize(), recorded);
   EXPECT_FALSE(r.window.visible);  // full screen: the mouse is taken again
   EXPECT_EQ(r.sound.Count("resume"), 2);  // scene entry, then the resume
   r.Tick();
-  EXPECT_EQ(r.ctx.frameNumber, frame + 1);
-  EXPECT_NE(r.ctx.balls[0].y, ballY);
+  EXPECT_EQ(r.game.frameNumber, frame + 1);
+  EXPECT_NE(r.game.balls[0].y, ballY);
 }
 
 TEST(Pause, LosingTheFocusPausesARecordedGameButNotAPlayback) {
@@ -161,14 +162,14 @@ TEST(Pause, LosingTheFocusPausesARecordedGameButNotAPlayback) {
   r.window.focused = false;
   r.Tick();
   EXPECT_TRUE(r.scene.pause().Paused());
-  const int32_t frame = r.ctx.frameNumber;
+  const int32_t frame = r.game.frameNumber;
   r.window.focused = true;
   for (int i = 0; i < 20; ++i) r.Tick();
   EXPECT_TRUE(r.scene.pause().Paused());  // coming back does not resume by itself
-  EXPECT_EQ(r.ctx.frameNumber, frame);
+  EXPECT_EQ(r.game.frameNumber, frame);
   r.Tap(playerKey::P);
   r.Tick();
-  EXPECT_EQ(r.ctx.frameNumber, frame + 1);
+  EXPECT_EQ(r.game.frameNumber, frame + 1);
 
   Rig watching(PlaybackEnded);
   watching.Enter();
@@ -196,11 +197,11 @@ TEST(Pause, APausedGameRecordsTheSameReplayAsOneWithoutThePause) {
       }
       r.input.mouse.lX = (step % 40) < 20 ? 6 : -7;
       r.input.mouse.rgbButtons[0] = step % 50 == 0 ? 0x80 : 0;
-      const int32_t frame = r.ctx.frameNumber;
+      const int32_t frame = r.game.frameNumber;
       r.Tick();
-      ASSERT_EQ(r.ctx.frameNumber, frame + 1) << "step " << step;
+      ASSERT_EQ(r.game.frameNumber, frame + 1) << "step " << step;
     }
-    r.store.FinishReplay(r.ctx.score, r.ctx.level);
+    r.store.FinishReplay(r.ctx.score, r.game.level);
   };
   Rig straight, paused;
   play(straight, false);
@@ -208,7 +209,7 @@ TEST(Pause, APausedGameRecordsTheSameReplayAsOneWithoutThePause) {
   ASSERT_GT(straight.store.usedSize(), 1000u);
   EXPECT_EQ(paused.Replay(), straight.Replay());
   EXPECT_EQ(paused.ctx.score, straight.ctx.score);
-  EXPECT_EQ(paused.ctx.bars[0].x, straight.ctx.bars[0].x);
+  EXPECT_EQ(paused.game.bars[0].x, straight.game.bars[0].x);
 }
 
 // A recorded game played back with a pause in the middle still matches
@@ -223,23 +224,23 @@ TEST(Pause, APausedPlaybackHoldsItsFrameAndStillPlaysTrue) {
   fs::current_path(dir);
   {
     Rig r(Playback);
-    std::snprintf(r.ctx.replayFileName, sizeof r.ctx.replayFileName, "%s", name.c_str());
+    r.services.replayToPlay = ReplayChoice{name};
     r.Enter();
     for (int i = 0; i < 600; ++i) r.Tick();
     r.Tap(playerKey::P);
-    const int32_t frame = r.ctx.frameNumber;
+    const int32_t frame = r.game.frameNumber;
     const std::vector<uint8_t> before = Snapshot(r);
     for (int i = 0; i < 50; ++i) r.Tick();
-    EXPECT_EQ(r.ctx.frameNumber, frame);
+    EXPECT_EQ(r.game.frameNumber, frame);
     EXPECT_EQ(Snapshot(r), before);
     r.Tap(playerKey::P);
-    EXPECT_EQ(r.ctx.frameNumber, frame);
+    EXPECT_EQ(r.game.frameNumber, frame);
     r.Tick();
-    EXPECT_EQ(r.ctx.frameNumber, frame + 1);
+    EXPECT_EQ(r.game.frameNumber, frame + 1);
     for (int guard = 0; r.ctx.replayMode != Off && guard < 100000; ++guard) r.Tick();
     EXPECT_EQ(r.ctx.replayMode, Off);
     EXPECT_EQ(r.ctx.score, 109920);
-    EXPECT_EQ(r.ctx.gapMarker, 0.0);
+    EXPECT_EQ(r.game.gapMarker, 0.0);
   }
   fs::current_path(home);
   fs::remove_all(dir);
@@ -248,10 +249,10 @@ TEST(Pause, APausedPlaybackHoldsItsFrameAndStillPlaysTrue) {
 TEST(Pause, MouseMovementDuringThePauseDoesNotMoveTheBar) {
   Rig r;
   r.Enter();
-  const double start = r.ctx.bars[0].x;
+  const double start = r.game.bars[0].x;
   r.input.mouse.lX = 40;
   r.Tick();
-  const double x = r.ctx.bars[0].x;
+  const double x = r.game.bars[0].x;
   ASSERT_EQ(x, start + 5.0);
   r.Tap(playerKey::P);
   for (int i = 0; i < 10; ++i) {
@@ -260,12 +261,12 @@ TEST(Pause, MouseMovementDuringThePauseDoesNotMoveTheBar) {
   }
   r.input.mouse.lX = -80;  // moved between the last paused step and the resume
   r.Tap(playerKey::P);
-  EXPECT_EQ(r.ctx.bars[0].x, x);
+  EXPECT_EQ(r.game.bars[0].x, x);
   r.Tick();
-  EXPECT_EQ(r.ctx.bars[0].x, x);
+  EXPECT_EQ(r.game.bars[0].x, x);
   r.input.mouse.lX = 8;
   r.Tick();
-  EXPECT_EQ(r.ctx.bars[0].x, x + 1.0);
+  EXPECT_EQ(r.game.bars[0].x, x + 1.0);
 }
 
 TEST(Pause, BackspaceStillLeavesAndAltEnterKeepsTheCursorFree) {
@@ -284,7 +285,7 @@ TEST(Pause, BackspaceStillLeavesAndAltEnterKeepsTheCursorFree) {
   for (int i = 0; i < 60; ++i) r.Tick();
   EXPECT_EQ(r.sound.Count("music"), 2);  // a new game began
   EXPECT_LT(r.game.vars.clock.nextScene, 0);
-  EXPECT_LT(r.ctx.frameNumber, 30);
+  EXPECT_LT(r.game.frameNumber, 30);
   EXPECT_FALSE(r.scene.pause().Paused());
 }
 
@@ -296,7 +297,7 @@ TEST(Pause, APausedFieldIsDrawnFrozenAFewTimesASecondWithItsBannerInABandOfItsOw
   const double fps = r.ctx.fps;
   ASSERT_GT(fps, 30.0);
   r.Tap(playerKey::P);
-  const uint32_t rng = r.rng.State();
+  const uint32_t rng = r.scene.pictureRandom().State();
   r.StartLog();
   for (int i = 0; i < 120; ++i) r.Tick();  // about two seconds
   const auto& lines = r.graphics.Log().Lines();
@@ -305,7 +306,7 @@ TEST(Pause, APausedFieldIsDrawnFrozenAFewTimesASecondWithItsBannerInABandOfItsOw
   }));
   EXPECT_GE(frames, 3);  // every half second
   EXPECT_LE(frames, 5);
-  EXPECT_EQ(r.rng.State(), rng);  // the juggling count does not shake
+  EXPECT_EQ(r.scene.pictureRandom().State(), rng);  // the juggling count does not shake
   EXPECT_EQ(r.ctx.fps, fps);      // paused redraws are no frames
   const int score = r.Find("\"00000000\"");
   const int dim = r.Find("FadeQuad(0x80000000)");
@@ -335,15 +336,15 @@ TEST(Pause, APauseDuringTheFadeInIsDrawnOverTheFade) {
 TEST(Pause, TheAllClearWaitsStandStillWhilePaused) {
   Rig r;
   r.Enter();
-  r.ctx.phase = AllClear;
-  r.game.vars.bannerStageStart = r.clock.Peek();
-  const uint32_t start = r.game.vars.bannerStageStart;
+  r.game.phase = AllClear;
+  r.scene.hud().stageStart = r.clock.Peek();
+  const uint32_t start = r.scene.hud().stageStart;
   r.Tap(playerKey::P);
   const uint32_t pausedAt = r.clock.Peek();
   for (int i = 0; i < 180; ++i) r.Tick();  // three seconds: every wait would be over
   r.Tap(playerKey::P);
   ASSERT_FALSE(r.scene.pause().Paused());
-  EXPECT_EQ(r.game.vars.bannerStageStart, start + (r.clock.Peek() - pausedAt));
+  EXPECT_EQ(r.scene.hud().stageStart, start + (r.clock.Peek() - pausedAt));
 }
 
 TEST(SoundControls, MinusPlusAndMuteReachTheSoundServiceAndTheSettings) {
@@ -429,7 +430,7 @@ TEST(PausedLoop, WaitsForEventsAndStillEndsOnEscape) {
   Rig r;
   r.Enter();
   SleepyWindow window(r.clock);
-  app::Shell shell(r.ctx, window, r.clock, {nullptr, &r.scene, nullptr, nullptr});
+  app::Shell shell(r.ctx, window, r.clock, {&r.scene});
   for (int i = 0; i < 200; ++i) shell.Pass();
   EXPECT_EQ(window.waits, 0);  // playing: short idles only
   r.Key(playerKey::P, true);

@@ -190,7 +190,8 @@ TEST_F(ReplaySelectTest, AChosenRowPlaysBackInTheGameSceneAfterTheFade) {
   Click(141, 161);
   EXPECT_EQ(scene.Clock().nextScene, Game);
   EXPECT_EQ(ctx.replayMode, Playback);
-  EXPECT_STREQ(ctx.replayFileName, Name(1400).c_str());
+  ASSERT_TRUE(rig.services.replayToPlay);
+  EXPECT_EQ(rig.services.replayToPlay->file, Name(1400));
 
   // The pointer stays where the click was while the mouse moves on.
   MoveTo(600, 250);

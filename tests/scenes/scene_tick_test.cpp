@@ -9,10 +9,15 @@ namespace {
 
 // A scene whose update and draw take fixed times on a fake clock.
 struct TimedScene : Scene {
-  SceneId Id() const override { return Title; }
+  SceneId Id() const override { return SceneId::Title; }
   FixedStepClock& Clock() override { return clock; }
   int32_t Initialise(AppContext&) override { return initResult; }
   void Input(AppContext&) override { ++inputs; }
+  void StepInput(AppContext& ctx) override {
+    ++stepInputs;
+    if (leaves) ctx.scene = SceneNumber(SceneId::Ranking);
+  }
+  StepKind StepAfterInput() override { return kind; }
   void Update(AppContext&) override {
     ++updates;
     now += updateCost;
@@ -26,7 +31,9 @@ struct TimedScene : Scene {
   int32_t initResult = 0;
   uint32_t now = 0;
   uint32_t updateCost = 0, drawCost = 0, idleCost = 1;
-  int inputs = 0, updates = 0, draws = 0;
+  int inputs = 0, stepInputs = 0, updates = 0, draws = 0;
+  StepKind kind = StepKind::Run;
+  bool leaves = false;
 };
 
 // Runs ticks until the fake clock passes `until` milliseconds.
@@ -87,6 +94,32 @@ TEST(Tick, APauseIsNotCaughtUpAndAFailedInitialisationDoesNothing) {
   RunUntil(s, ctx, s.now + 100);
   EXPECT_EQ(s.draws, draws);
   EXPECT_EQ(s.inputs, inputs);
+}
+
+TEST(Tick, InputLeavingTheSceneEndsTheStepAndHeldStepsAreNoFrames) {
+  TimedScene s;
+  AppContext ctx{};
+  RunUntil(s, ctx, 2000);
+  ASSERT_NEAR(ctx.fps, 60.0, 1.5);
+  // Held: the input runs once per step, nothing is updated, and only the
+  // redraws the scene asks for are drawn, none of them counted.
+  const int updates = s.updates, draws = s.draws, stepInputs = s.stepInputs;
+  s.kind = StepKind::Held;
+  RunUntil(s, ctx, 3000);
+  EXPECT_NEAR(s.stepInputs - stepInputs, 60, 1);
+  EXPECT_EQ(s.updates, updates);
+  EXPECT_EQ(s.draws, draws);
+  s.kind = StepKind::HeldDrawn;
+  RunUntil(s, ctx, 4000);
+  EXPECT_NEAR(s.draws - draws, 60, 1);
+  EXPECT_NEAR(ctx.fps, 60.0, 1.5);  // the reading from before the hold
+  // An input that left the scene: no update and no draw after it.
+  s.kind = StepKind::Run;
+  s.leaves = true;
+  const int before = s.draws;
+  RunUntil(s, ctx, 4100);
+  EXPECT_EQ(s.updates, updates);
+  EXPECT_EQ(s.draws, before);
 }
 
 }  // namespace

@@ -71,15 +71,18 @@ class Screenshots : public ::testing::Test {
 
   // The scenes of SceneRig, drawing through OpenGL instead.
   struct Rig {
-    explicit Rig(render::Graphics& g) : services{g, input, clock, window} { GameReset(game); }
+    explicit Rig(render::Graphics& g) : services{g, input, clock, window} {
+      game.replay = &store;
+      game.gameRandom.Seed(7);
+      GameReset(game);
+    }
     ScriptedInput input;
     platform::FakeClock clock{100000};
     CursorWindow window;
     SceneServices services;
     AppContext ctx{};
     ReplayStore store;
-    Random rng{7};
-    GameScene game{ctx, store, rng};
+    GameState game{};
     SoundLog sound;
     GameSceneTick gameScene{services, game, sound, [] { return 0; }};
     TitleScene title{services};
@@ -220,12 +223,12 @@ TEST_F(Screenshots, PausedAllClear) {
   Rig& r = *rig_;
   r.ctx.replayMode = Recording;
   ASSERT_EQ(r.EnterGame(), 0);
-  while (r.ctx.phase == LevelIntro || r.game.vars.clock.fadeAlpha != 0) r.GameFrame();
-  r.ctx.phase = AllClear;
+  while (r.game.phase == LevelIntro || r.game.vars.clock.fadeAlpha != 0) r.GameFrame();
+  r.game.phase = AllClear;
   r.game.vars.levelClearBonus = 5000000;
   r.game.vars.ballBonus = 3000000;
   // The presentation moves on drawn frames and the millisecond clock.
-  while (!(r.game.vars.bannerStage & 32)) {
+  while (!(r.gameScene.hud().stage & 32)) {
     r.GameFrame();
     r.Draw();
   }
@@ -237,7 +240,7 @@ TEST_F(Screenshots, PlayWithTwoBallsAnOptionBarAndAFallingItem) {
   Rig& r = *rig_;
   r.ctx.replayMode = Recording;
   ASSERT_EQ(r.EnterGame(), 0);
-  while (r.ctx.phase == LevelIntro) r.GameFrame();
+  while (r.game.phase == LevelIntro) r.GameFrame();
   r.input.mouse.lX = -40;
   r.GameFrame();
   r.input.Button(true);
@@ -249,13 +252,13 @@ TEST_F(Screenshots, PlayWithTwoBallsAnOptionBarAndAFallingItem) {
   r.input.Button(true);
   r.GameFrame();
   r.input.Button(false);
-  AddOptionBar(r.ctx);
+  AddOptionBar(r.game);
   for (int i = 0; i < 36; ++i) r.GameFrame();
-  SpawnItem(r.ctx, -6.0, 24.0, ExtendItem);
-  SpawnItem(r.ctx, 12.0, 30.0, OptionItem);
+  SpawnItem(r.game, -6.0, 24.0, ExtendItem);
+  SpawnItem(r.game, 12.0, 30.0, OptionItem);
   for (int i = 0; i < 4; ++i) r.GameFrame();
-  ASSERT_EQ(r.ctx.BallsInPlay(), 2);
-  ASSERT_EQ(r.ctx.bars[1].barState, BarNormal);
+  ASSERT_EQ(r.game.BallsInPlay(), 2);
+  ASSERT_EQ(r.game.bars[1].barState, BarNormal);
   r.Draw();
   Keep("play");
   EXPECT_GT(Near(560, 80, 620, 115, Rgb{255, 100, 50}, 90), 40);  // "x 2"
@@ -265,11 +268,11 @@ TEST_F(Screenshots, GameOver) {
   Rig& r = *rig_;
   r.ctx.replayMode = Recording;
   ASSERT_EQ(r.EnterGame(), 0);
-  while (r.ctx.phase == LevelIntro) r.GameFrame();
-  r.ctx.ballStock = 3;
-  r.ctx.ballsLaunched = 3;
-  r.ctx.ballsLost = 3;
-  r.ctx.phase = GameOver;
+  while (r.game.phase == LevelIntro) r.GameFrame();
+  r.game.ballStock = 3;
+  r.game.ballsLaunched = 3;
+  r.game.ballsLost = 3;
+  r.game.phase = GameOver;
   for (int i = 0; i < 130; ++i) r.GameFrame();
   r.Draw();
   Keep("game_over");
@@ -282,7 +285,7 @@ TEST_F(Screenshots, PausedGameWithTheSoundLevelShown) {
   Rig& r = *rig_;
   r.ctx.replayMode = Recording;
   ASSERT_EQ(r.gameScene.Initialise(r.ctx), 0);
-  while (r.ctx.phase == LevelIntro) r.GameFrame();
+  while (r.game.phase == LevelIntro) r.GameFrame();
   r.input.mouse.lX = 60;
   r.GameFrame();
   r.input.Button(true);
@@ -309,14 +312,14 @@ TEST_F(Screenshots, ReplayInPlayback) {
   const std::string name = "07378920_20050513_101134.rep";
   fs::copy_file(fs::path(QUADREL_GOLDEN_DIR) / name, dir_ / "replay" / name);
   r.ctx.replayMode = Playback;
-  std::snprintf(r.ctx.replayFileName, sizeof r.ctx.replayFileName, "%s", name.c_str());
+  r.services.replayToPlay = ReplayChoice{name};
   ASSERT_EQ(r.EnterGame(), 0);
-  while (r.ctx.frameNumber < 2400) r.GameFrame();
+  while (r.game.frameNumber < 2400) r.GameFrame();
   // The notice pulses; draw it at full strength.
-  r.game.vars.replayBlink = 0;
+  r.gameScene.hud().replayBlink = 0;
   r.Draw();
   Keep("replay");
-  EXPECT_EQ(r.ctx.gapMarker, 0.0);
+  EXPECT_EQ(r.game.gapMarker, 0.0);
   EXPECT_GT(Near(520, 458, 626, 480, Rgb{0, 50, 255}, 90), 60);  // "Replay Mode"
 }
 
@@ -326,7 +329,7 @@ TEST_F(Screenshots, AltEnterKeepsTheLookOfTheField) {
   Rig& r = *rig_;
   r.ctx.replayMode = Recording;
   ASSERT_EQ(r.EnterGame(), 0);
-  while (r.ctx.phase == LevelIntro || r.game.vars.clock.fadeAlpha != 0) r.GameFrame();
+  while (r.game.phase == LevelIntro || r.game.vars.clock.fadeAlpha != 0) r.GameFrame();
   r.GameFrame();
   r.Draw();
   Keep("alt_enter_before");

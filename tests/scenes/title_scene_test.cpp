@@ -96,7 +96,7 @@ TEST_F(TitleTest, AButtonHeldAtEntryIsNoClickAndExitQuitsAtOnce) {
   EXPECT_EQ(rig.quitCode, 0);
   EXPECT_LT(title.Clock().nextScene, 0);  // no fade
   Click(320, 320);
-  EXPECT_EQ(title.Clock().nextScene, ReplaySelect);
+  EXPECT_EQ(title.Clock().nextScene, SceneNumber(SceneId::ReplaySelect));
 }
 
 TEST_F(TitleTest, TheHoveredButtonPulsesTheOthersAreDimmed) {

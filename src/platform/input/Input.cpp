@@ -96,16 +96,6 @@ int32_t InputTracker::ReadKeyboard(KeyboardState& state) {
   return focused_ ? kOk : kFail;
 }
 
-int32_t HeadlessInput::ReadMouse(MouseState& state) {
-  ++mouseReads;
-  return InputTracker::ReadMouse(state);
-}
-
-int32_t HeadlessInput::ReadKeyboard(KeyboardState& state) {
-  ++keyboardReads;
-  return InputTracker::ReadKeyboard(state);
-}
-
 namespace {
 
 int SDLCALL WatchEvents(void* userdata, SDL_Event* event) {

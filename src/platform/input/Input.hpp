@@ -57,23 +57,6 @@ class InputTracker : public InputDevice {
   uint8_t keysPressed_[256] = {};
 };
 
-// Scripted input for tests and tools: the same rules as the real device,
-// fed by hand.
-class HeadlessInput final : public InputTracker {
- public:
-  using InputTracker::InputTracker;
-  using InputTracker::MoveMouse;
-  using InputTracker::SetButton;
-  using InputTracker::SetFocus;
-  using InputTracker::SetKey;
-
-  int32_t ReadMouse(MouseState& state) override;
-  int32_t ReadKeyboard(KeyboardState& state) override;
-
-  int mouseReads = 0;
-  int keyboardReads = 0;
-};
-
 // Fed by an SDL event watch, so the program's event pump needs no part in it.
 // With the mouse in relative mode (the hidden cursor of the full-screen game)
 // movement comes from SDL's relative events, the mouse's own counts on X11.
@@ -110,7 +93,7 @@ class SdlInput final : public InputTracker {
 
 // The process-wide input device the free functions below use.
 // InitInput(window): the SDL device for that window (kFail without a window).
-// InitInput(device): a device owned by the caller, e.g. a HeadlessInput.
+// InitInput(device): a device owned by the caller.
 int32_t InitInput(SDL_Window* window);
 int32_t InitInput(InputDevice& device);
 // Without a device both reads give the all-zero state and kFail.
