@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 
 namespace quadrel::server {
 
