@@ -17,26 +17,13 @@ using Mode = LoopbackServer::Mode;
 const std::string kLongestName = std::string(63, 'a') + "." + std::string(63, 'b') + "." +
                                  std::string(63, 'c') + "." + std::string(61, 'd');
 
-TEST(RankingServer, NamesAddressesAndPortsPass) {
-  for (const char* text : {"localhost", "ranking.example.org:8080", "192.0.2.7", "192.0.2.7:1",
-                           "[::1]:65535", "[2001:db8::1]", "my_board-2.test"}) {
+TEST(RankingServer, HostAndPortValuesPassOrAreRefused) {
+  for (const std::string& text : {std::string("localhost"), std::string("ranking.example.org:8080"),
+                                  std::string("192.0.2.7:1"), std::string("[::1]:65535"),
+                                  std::string("[2001:db8::1]"), std::string("my_board-2.test"),
+                                  kLongestName + ":65535", BuiltInRankingServer()}) {
     EXPECT_EQ(RankingServerProblem(text), "") << text;
   }
-  EXPECT_EQ(RankingServerProblem(BuiltInRankingServer()), "");
-  // Each passing form reaches the client as host and port, brackets only in the URL.
-  Http http;
-  UrlParts parts;
-  ASSERT_EQ(http.ParseUrl(parts, RankingUrl("[2001:db8::1]:8080")), kHttpOk);
-  EXPECT_EQ(parts.host, "2001:db8::1");
-  EXPECT_EQ(parts.port, 8080);
-  EXPECT_EQ(parts.path, "/quadrel/ranking/ranking.cgi");
-  ASSERT_EQ(http.ParseUrl(parts, RankingUrl("[::1]")), kHttpOk);
-  EXPECT_EQ(parts.host, "::1");
-  EXPECT_EQ(parts.port, 80);
-}
-
-TEST(RankingServer, MalformedValuesAreRefused) {
-  EXPECT_EQ(RankingServerProblem(kLongestName + ":65535"), "");
   for (const std::string& text :
        {std::string(""), std::string(" "), std::string("a b"), std::string("host:0"),
         std::string("host:65536"), std::string("host:"), std::string("host:80x"),
@@ -71,6 +58,11 @@ TEST(RankingServer, EnvironmentWinsOverTheFileAndRefusalsFallBackWithOneLine) {
 }
 
 TEST(RankingServer, Ipv6ServerGetsItsAddressInBracketsInTheHostLines) {
+  // Brackets only in the URL: the client gets host and port.
+  UrlParts parts;
+  ASSERT_EQ(Http{}.ParseUrl(parts, RankingUrl("[2001:db8::1]:8080")), kHttpOk);
+  EXPECT_EQ(parts.host, "2001:db8::1");
+  EXPECT_EQ(parts.port, 8080);
   LoopbackServer server(Mode::Reply, "HTTP/1.0 200 OK\r\n\r\n0", AF_INET6);
   if (!server.listening()) GTEST_SKIP() << "no IPv6 loopback here";
   MessageLog log;
