@@ -62,7 +62,14 @@ class Browser:
     def wait_for(self, expression, timeout=60):
         deadline = time.time() + timeout
         while time.time() < deadline:
-            value = self.evaluate(expression)
+            try:
+                value = self.evaluate(expression)
+            except RuntimeError as e:
+                # A click that navigates may end the page this asked in; ask the next one.
+                gone = ("navigated or closed", "Cannot find context", "context was destroyed")
+                if not any(g in str(e) for g in gone):
+                    raise
+                value = None
             if value:
                 return value
             time.sleep(0.1)
